@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+// Diagnostics, number parsing and the version line shared by every quorva program.
+
+#include "common.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static constexpr int major_version = 0;
+static constexpr int minor_version = 0;
+
+void
+print_error(const char *message)
+{
+    std::fflush(stdout);
+    std::fputs(message, stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+int
+report_failure(int code, const char *message)
+{
+    if (message)
+        print_error(message);
+    return code;
+}
+
+int
+print_error_detail(int code, const char *prefix, const char *detail)
+{
+    if (prefix) {
+        std::fflush(stdout);
+        std::fputs(prefix, stderr);
+        std::fputc(':', stderr);
+        std::fputc(' ', stderr);
+        std::fflush(stderr);
+    }
+    if (detail)
+        print_error(detail);
+    return code;
+}
+
+int
+parse_count(const char *text, int32_t *out)
+{
+    char *end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    // Only the low 32 bits are kept, as two's complement.
+    *out = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(value)));
+    if (*end != '\0')
+        return 1;
+    return *out < 0 ? 2 : 0;
+}
+
+int
+print_version(const char *name)
+{
+    std::printf("%s (quorva version %d.%d)\n", name, major_version, minor_version);
+    return 0;
+}
+
+int
+finish_output(int status)
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    // A write that failed earlier may have left errno behind; EIO stands in when it did not.
+    int error = errno != 0 ? errno : EIO;
+    print_error_detail(error, "write error", std::strerror(error));
+    return status != 0 ? status : error;
+}

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+// Diagnostics, number parsing and the version line shared by every quorva program.
+#ifndef QUORVA_COMMON_H
+#define QUORVA_COMMON_H
+
+#include <cstdint>
+
+// Flushes standard output, writes message and a newline to standard error, flushes it.
+void print_error(const char *message);
+
+// Prints message (when not null) through print_error; returns code.
+int report_failure(int code, const char *message);
+
+// Writes "prefix: " (when prefix is not null) and then detail through print_error (when
+// detail is not null); returns code.
+int print_error_detail(int code, const char *prefix, const char *detail);
+
+// Parses a base-10 number into *out (its low 32 bits, stored in every case).
+// Returns 0 for a whole non-negative number, 1 when text follows the number, 2 when the
+// number is negative.
+int parse_count(const char *text, int32_t *out);
+
+// Prints "NAME (quorva version 0.0)"; returns 0.
+int print_version(const char *name);
+
+// The end of every run: a status of 0 holds only when standard output was written in full.
+// Otherwise reports the write error on standard error and returns a non-zero status.
+int finish_output(int status);
+
+#endif

@@ -1,0 +1,124 @@
+/* SPDX-License-Identifier: MIT */
+/* libquorva: reading SEG-Y revision 1 files and their header fields. */
+#ifndef QUORVA_H
+#define QUORVA_H
+
+#include <stdint.h>
+
+#if defined(QUORVA_BUILDING_LIBRARY)
+#define QUORVA_API __attribute__((visibility("default")))
+#else
+#define QUORVA_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum {
+    QUORVA_TEXTHEADER_SIZE = 3200,
+    QUORVA_BINHEADER_SIZE = 400,
+    QUORVA_TRACEHEADER_SIZE = 240,
+    /* File position of the first binary header byte (1-based). */
+    QUORVA_BINHEADER_POSITION = 3201,
+    /* Textual header (3200) plus binary header (400). */
+    QUORVA_TRACE0_MIN = 3600
+};
+
+/* An open SEG-Y file. */
+typedef struct quorva_file quorva_file;
+
+/*
+ * Every function that returns int returns 0 on success and non-zero on
+ * failure. A failing call leaves a non-zero errno: the system's own where a
+ * system call failed, EINVAL for a file that is too short or malformed and for
+ * bad arguments.
+ */
+
+/* Opens path for reading ("r" or "rb"). Null on failure, errno set. Directories are refused
+ * (EISDIR). */
+QUORVA_API quorva_file *quorva_open(const char *path, const char *mode);
+
+/* Releases the handle; null is accepted. */
+QUORVA_API int quorva_close(quorva_file *file);
+
+/* Reads file bytes 3201-3600 into binheader[QUORVA_BINHEADER_SIZE], as stored. */
+QUORVA_API int quorva_binheader(quorva_file *file, char *binheader);
+
+/*
+ * Reads the textual header into buf[QUORVA_TEXTHEADER_SIZE + 1]: 3200 characters
+ * followed by a NUL. EBCDIC (code page 037) is translated to ASCII; a header
+ * that is ASCII already is passed through unchanged (see quorva_is_ascii_text).
+ */
+QUORVA_API int quorva_read_textheader(quorva_file *file, char *buf);
+
+/* Reads extended textual header number index + 1 (index counts from 0) in the same form. The
+ * extended headers follow the binary header back to back. */
+QUORVA_API int quorva_read_ext_textheader(quorva_file *file, int index, char *buf);
+
+/*
+ * Decides whether a 3200-byte textual header is ASCII: it is when it holds more
+ * ASCII letters, digits and blanks than EBCDIC ones (the two sets are
+ * disjoint). A header of neither, all NUL bytes for instance, counts as EBCDIC.
+ */
+QUORVA_API int quorva_is_ascii_text(const char *text);
+
+/* Translates n bytes of EBCDIC (code page 037) to ASCII in place. Characters
+ * with no ASCII counterpart become '?'; control characters keep their ASCII
+ * control counterpart. */
+QUORVA_API void quorva_ebcdic_to_ascii(char *text, int n);
+
+/* Byte offset of the first trace: 3600 + 3200 x the extended header count
+ * (byte 3505). Below 3600 when that count is negative. */
+QUORVA_API int64_t quorva_trace0(const char *binheader);
+
+/* Samples per trace (byte 3221), sign-extended. */
+QUORVA_API int quorva_samples(const char *binheader);
+
+/* Sample format code (byte 3225), as stored, sign-extended. */
+QUORVA_API int quorva_format(const char *binheader);
+
+/* Bytes in one sample of the given format code; 0 for a code of unknown size. */
+QUORVA_API int quorva_format_size(int format);
+
+/*
+ * Bytes of one trace's samples: samples x the format's sample width. -1 with
+ * errno EINVAL for an unknown format or a product outside the int range.
+ */
+QUORVA_API int quorva_trsize(int format, int samples);
+
+/*
+ * Stores in *traces the number of whole traces (240 + trsize bytes each) from
+ * trace0 to the end of the file; a partial trace at the end is not counted.
+ * Fails with EINVAL when trace0 is below 3600 or beyond the end of the file or
+ * when 240 + trsize is not positive, and with EFBIG for more than INT_MAX traces.
+ */
+QUORVA_API int quorva_traces(quorva_file *file, int *traces, int64_t trace0, int trsize);
+
+/* Reads the 240 header bytes of trace number index (from 0), found at
+ * trace0 + index x (240 + trsize). */
+QUORVA_API int quorva_traceheader(quorva_file *file, int index, char *buf, int64_t trace0,
+                                  int trsize);
+
+/*
+ * Field access. A field is named by the 1-based position of its first byte:
+ * file positions 3201-3600 in the binary header, 1-240 in a trace header.
+ * Fields are big-endian, 2 or 4 bytes wide; a read sign-extends 2-byte fields.
+ * A write stores the value at the field's width: a 2-byte field takes -32768 to
+ * 65535 and fails with ERANGE, leaving the buffer alone, for other values.
+ * A position where no field starts fails with EINVAL.
+ */
+QUORVA_API int quorva_get_bfield(const char *binheader, int position, int *value);
+QUORVA_API int quorva_set_bfield(char *binheader, int position, int value);
+QUORVA_API int quorva_get_field(const char *traceheader, int position, int *value);
+QUORVA_API int quorva_set_field(char *traceheader, int position, int value);
+
+/* Width in bytes of the field starting at position, or 0 where no field starts. */
+QUORVA_API int quorva_bfield_width(int position);
+QUORVA_API int quorva_field_width(int position);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

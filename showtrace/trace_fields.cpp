@@ -1,0 +1,2 @@
+// SPDX-License-Identifier: MIT
+// The trace header field catalogue: not written yet.

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+// The shared helpers: number parsing, diagnostics and the version line.
+
+#include <cstdint>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+
+#include "common.h"
+
+struct parse_case {
+    const char *text;
+    int32_t value;
+    int result;
+};
+
+// clang-format off
+static constexpr parse_case parse_cases[] = {
+    {"42",          42,        0},
+    {" 42",         42,        0},
+    {"42 ",         42,        1},
+    {"+7",          7,         0},
+    {"-3",          -3,        2},
+    {"-0",          0,         0},
+    {"abc",         0,         1},
+    {"",            0,         0},
+    {"0x10",        0,         1},
+    {"12ab",        12,        1},
+    {"   ",         0,         1},
+    // Beyond 32 bits only the low 32 bits are kept.
+    {"2147483648",  INT32_MIN, 2},
+    {"4294967297",  1,         0},
+    {"2147483647",  INT32_MAX, 0},
+    // Beyond 64 bits strtol clamps; the low 32 bits of LONG_MAX are all ones.
+    {"99999999999999999999", -1, 2},
+};
+// clang-format on
+
+TEST(ParseCount, TextByText)
+{
+    for (const parse_case &row : parse_cases) {
+        SCOPED_TRACE(row.text);
+        int32_t value = 12345;
+        EXPECT_EQ(parse_count(row.text, &value), row.result);
+        EXPECT_EQ(value, row.value);
+    }
+}
+
+TEST(Diagnostics, MessagesAndCodes)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(report_failure(2, nullptr), 2);
+    EXPECT_EQ(print_error_detail(5, nullptr, nullptr), 5);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    testing::internal::CaptureStderr();
+    print_error("Missing argument\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Missing argument\n\n");
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(report_failure(1, "No such file or directory"), 1);
+    EXPECT_EQ(print_error_detail(7, "Unable to open src", "No such file"), 7);
+    EXPECT_EQ(print_error_detail(8, "open", nullptr), 8);
+    EXPECT_EQ(print_error_detail(9, nullptr, "alone"), 9);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "No such file or directory\nUnable to open src: No such file\nopen: alone\n");
+}
+
+TEST(Diagnostics, VersionLine)
+{
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(print_version("quorva-showbin"), 0);
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "quorva-showbin (quorva version 0.0)\n");
+}

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: MIT
+// Runs a built program with its output captured, for the command-line tests.
+
+#include "run_program.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+static std::string
+slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+static std::string
+temp_file(const char *tag)
+{
+    const char *dir = std::getenv("TMPDIR");
+    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/quorva-" + tag + "-XXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0)
+        throw std::runtime_error("mkstemp failed");
+    close(fd);
+    return pattern;
+}
+
+run_result
+run_program(const std::string &program, const std::vector<std::string> &args,
+            const run_options &options)
+{
+    std::string out_path = options.stdout_path.empty() ? temp_file("out") : options.stdout_path;
+    std::string err_path = options.merge_stderr ? std::string() : temp_file("err");
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, options.stdin_path.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_TRUNC, 0600);
+    if (options.merge_stderr)
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    else
+        posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_TRUNC, 0600);
+
+    // argv[0] is the bare program name, as when a user runs it from PATH.
+    std::string name = program.substr(program.find_last_of('/') + 1);
+    std::vector<char *> argv;
+    argv.push_back(name.data());
+    for (const std::string &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        throw std::runtime_error("cannot start " + program);
+
+    int wstatus = 0;
+    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    run_result result;
+    if (WIFEXITED(wstatus)) {
+        result.status = WEXITSTATUS(wstatus);
+    } else if (WIFSIGNALED(wstatus)) {
+        result.signal = WTERMSIG(wstatus);
+        result.status = 128 + result.signal;
+    }
+    if (options.stdout_path.empty()) {
+        result.out = slurp(out_path);
+        std::remove(out_path.c_str());
+    }
+    if (!options.merge_stderr) {
+        result.err = slurp(err_path);
+        std::remove(err_path.c_str());
+    }
+    return result;
+}
+
+const std::string &
+showbin_path()
+{
+    static const std::string path = QUORVA_SHOWBIN;
+    return path;
+}
+
+const std::string &
+showtext_path()
+{
+    static const std::string path = QUORVA_SHOWTEXT;
+    return path;
+}
+
+const std::string &
+showtrace_path()
+{
+    static const std::string path = QUORVA_SHOWTRACE;
+    return path;
+}
+
+const std::string &
+trim_path()
+{
+    static const std::string path = QUORVA_TRIM;
+    return path;
+}

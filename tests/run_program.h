@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+// Runs a built program with its output captured, for the command-line tests.
+#ifndef QUORVA_RUN_PROGRAM_H
+#define QUORVA_RUN_PROGRAM_H
+
+#include <string>
+#include <vector>
+
+struct run_options {
+    std::string stdin_path = "/dev/null";
+    // When set, standard output goes to this file instead of being captured (e.g. /dev/full).
+    std::string stdout_path;
+    // Standard error goes to the same file as standard output; `out` then holds both, in the
+    // order they were written.
+    bool merge_stderr = false;
+};
+
+struct run_result {
+    int status = -1; // exit status, 0-255
+    int signal = 0;  // the signal that ended the program, or 0
+    std::string out; // standard output
+    std::string err; // standard error
+};
+
+// Runs program with args and waits for it; argv[0] is the program's file name.
+run_result run_program(const std::string &program, const std::vector<std::string> &args,
+                       const run_options &options = {});
+
+// Paths of the built programs.
+const std::string &showbin_path();
+const std::string &showtext_path();
+const std::string &showtrace_path();
+const std::string &trim_path();
+
+#endif

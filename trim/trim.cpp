@@ -1,0 +1,8 @@
+// SPDX-License-Identifier: MIT
+// quorva-trim: not written yet.
+
+int
+main()
+{
+    return 1;
+}
