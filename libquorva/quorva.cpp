@@ -411,8 +411,9 @@ quorva_traces(quorva_file *file, int *traces, int64_t trace0, int trsize)
     struct stat st;
     if (fstat(file->fd, &st) != 0)
         return -1;
+    // A negative trace size comes from a negative sample count: no trace layout follows from it.
     int64_t length = int64_t{QUORVA_TRACEHEADER_SIZE} + trsize;
-    if (trace0 < QUORVA_TRACE0_MIN || trace0 > st.st_size || length <= 0)
+    if (trace0 < QUORVA_TRACE0_MIN || trace0 > st.st_size || trsize < 0)
         return fail(EINVAL);
     int64_t count = (st.st_size - trace0) / length;
     if (count > INT_MAX)
@@ -425,7 +426,7 @@ int
 quorva_traceheader(quorva_file *file, int index, char *buf, int64_t trace0, int trsize)
 {
     int64_t length = int64_t{QUORVA_TRACEHEADER_SIZE} + trsize;
-    if (index < 0 || trace0 < QUORVA_TRACE0_MIN || length <= 0)
+    if (index < 0 || trace0 < QUORVA_TRACE0_MIN || trsize < 0)
         return fail(EINVAL);
     return read_at(file, buf, QUORVA_TRACEHEADER_SIZE, trace0 + index * length);
 }

@@ -91,7 +91,7 @@ QUORVA_API int quorva_trsize(int format, int samples);
  * Stores in *traces the number of whole traces (240 + trsize bytes each) from
  * trace0 to the end of the file; a partial trace at the end is not counted.
  * Fails with EINVAL when trace0 is below 3600 or beyond the end of the file or
- * when 240 + trsize is not positive, and with EFBIG for more than INT_MAX traces.
+ * when trsize is negative, and with EFBIG for more than INT_MAX traces.
  */
 QUORVA_API int quorva_traces(quorva_file *file, int *traces, int64_t trace0, int trsize);
 
