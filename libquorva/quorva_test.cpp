@@ -202,7 +202,8 @@ TEST(Geometry, TraceCountAndHeaders)
     const struct {
         int64_t trace0;
         int trsize;
-    } bad[] = {{400, 20}, {3599, 20}, {int64_t{1} << 40, 20}, {3600, -1}, {3600, -240}, {3600, -1000}};
+    } bad[] = {{400, 20},  {3599, 20},   {int64_t{1} << 40, 20},
+               {3600, -1}, {3600, -240}, {3600, -1000}};
     for (const auto &row : bad) {
         SCOPED_TRACE(row.trace0);
         errno = 0;
