@@ -208,14 +208,17 @@ main(int argc, char **argv)
             break;
         default:
             std::puts(usage_text);
+            std::free(selection.header_indices);
             return finish_output(0);
         }
     }
     argc -= optind;
     argv += optind;
 
-    if (version)
+    if (version) {
+        std::free(selection.header_indices);
         return finish_output(print_version("quorva-showtext"));
+    }
     if (argc == 0)
         return report_failure(exit_missing_operand,
                               "missing file operand\n"
