@@ -82,6 +82,7 @@ list_all_headers(header_selection *selection, int32_t extended)
 {
     size_t last = static_cast<size_t>(extended);
     if (last >= selection->index_capacity) {
+        // The list must hold 0 to E, E + 1 entries; doubling E alone would not when E is 0.
         size_t capacity = 2 * last > last ? 2 * last : last + 1;
         void *grown = std::realloc(selection->header_indices, capacity * sizeof(int32_t));
         if (!grown) {
