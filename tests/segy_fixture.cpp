@@ -3,11 +3,14 @@
 
 #include "segy_fixture.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
+#include <system_error>
+#include <unistd.h>
 
 void
 put_be(unsigned char *buf, int first, int position, int width, int64_t value)
@@ -161,6 +164,22 @@ make_segy(const segy_layout &layout)
     return file;
 }
 
+// One folder per test process, so that test runs of several build trees at once (other work
+// trees, both presets) never empty each other's files; it goes when the process ends.
+static const std::filesystem::path &
+process_dir()
+{
+    static const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) / ("quorva-" + std::to_string(getpid()));
+    // Registered after dir is made, so that it runs before dir is destroyed.
+    static const int registered = std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(process_dir(), ignored);
+    });
+    (void)registered;
+    return dir;
+}
+
 std::string
 test_dir()
 {
@@ -173,7 +192,7 @@ test_dir()
     for (char &c : name)
         if (c == '/')
             c = '_';
-    std::filesystem::path path = std::filesystem::path(testing::TempDir()) / ("quorva-" + name);
+    std::filesystem::path path = process_dir() / name;
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
     dir = path.string();
@@ -211,4 +230,21 @@ samples_dir()
 {
     std::filesystem::path dir(QUORVA_SAMPLES_DIR);
     return std::filesystem::is_directory(dir) ? dir.string() : std::string();
+}
+
+const std::vector<std::string> &
+sample_names()
+{
+    static const std::vector<std::string> names = {"00001034.sgy_first_trace",
+                                                   "1.sgy_first_trace",
+                                                   "example.y_first_trace",
+                                                   "ld0042_file_00018.sgy_first_trace",
+                                                   "one_trace_year_11.sgy",
+                                                   "one_trace_year_99.sgy",
+                                                   "planes.segy_first_trace",
+                                                   "su-329.sgy",
+                                                   "su-File010690.sgy",
+                                                   "su-data.sgy",
+                                                   "su-junk.sgy"};
+    return names;
 }

@@ -71,5 +71,7 @@ bytes read_file(const std::string &path);
 
 // Folder of the real-world sample files, or "" when it is absent.
 std::string samples_dir();
+// The names of the real-world sample files in that folder, each a readable SEG-Y file.
+const std::vector<std::string> &sample_names();
 
 #endif

@@ -201,11 +201,7 @@ TEST(ShowbinCli, RealWorldSamples)
     if (dir.empty())
         GTEST_SKIP() << "real-world SEG-Y samples not found beside the repository "
                         "(../shared/segy-samples); skipping";
-    for (const char *name :
-         {"00001034.sgy_first_trace", "1.sgy_first_trace", "example.y_first_trace",
-          "ld0042_file_00018.sgy_first_trace", "one_trace_year_11.sgy", "one_trace_year_99.sgy",
-          "planes.segy_first_trace", "su-329.sgy", "su-File010690.sgy", "su-data.sgy",
-          "su-junk.sgy"}) {
+    for (const std::string &name : sample_names()) {
         SCOPED_TRACE(name);
         run_result r = run_program(showbin_path(), {"-d", dir + "/" + name});
         EXPECT_EQ(r.signal, 0);
