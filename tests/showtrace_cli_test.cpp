@@ -584,3 +584,104 @@ TEST(ShowtraceCli, UnwritableOutputIsAFailure)
         EXPECT_EQ(r.err, "write error: No space left on device\n");
     }
 }
+
+TEST(ShowtraceCli, RealWorldSamples)
+{
+    std::string dir = samples_dir();
+    if (dir.empty())
+        GTEST_SKIP() << "real-world SEG-Y samples not found beside the repository "
+                        "(../shared/segy-samples); skipping";
+    struct sample {
+        const char *name;
+        int traces; // -1: the trace count cannot be worked out
+        std::string err;
+    };
+    // The two little-endian files read as garbage: one's sample count comes out negative, the
+    // other's small enough that its single trace is counted as nine.
+    const sample samples[] = {
+        {"00001034.sgy_first_trace", -1,
+         garbage_format + "Unable to determine number of traces in file\n"},
+        {"1.sgy_first_trace", 1, ""},
+        {"example.y_first_trace", 1, ""},
+        {"ld0042_file_00018.sgy_first_trace", 1, ""},
+        {"one_trace_year_11.sgy", 1, ""},
+        {"one_trace_year_99.sgy", 1, ""},
+        {"planes.segy_first_trace", 9, garbage_format},
+        {"su-329.sgy", 3, ""},
+        {"su-File010690.sgy", 63, ""},
+        {"su-data.sgy", 10, ""},
+        {"su-junk.sgy", 32, ""},
+    };
+    for (const sample &s : samples) {
+        SCOPED_TRACE(s.name);
+        std::string path = dir + "/" + s.name;
+        run_result loose = run_program(showtrace_path(), {"-r", "1", "1000", path});
+        run_result strict = run_program(showtrace_path(), {"-s", "-r", "1", "1000", path});
+        EXPECT_EQ(loose.signal, 0);
+        EXPECT_EQ(strict.signal, 0);
+        EXPECT_EQ(loose.err, s.err);
+        if (s.traces < 0) {
+            EXPECT_EQ(loose.status, EINVAL);
+            EXPECT_EQ(loose.out, "");
+            EXPECT_EQ(strict.status, EINVAL);
+            EXPECT_EQ(strict.err, s.err);
+            continue;
+        }
+        EXPECT_EQ(loose.status, 0);
+        EXPECT_EQ(line_count(loose.out), 91 * static_cast<std::size_t>(s.traces));
+        EXPECT_EQ(strict.status, past_end_status);
+        EXPECT_EQ(strict.out, loose.out);
+        EXPECT_EQ(strict.err, s.err + past_end);
+    }
+    // A big-endian file with 2-byte samples, spot values of fields of both widths.
+    run_result r = run_program(showtrace_path(), {"-n", dir + "/example.y_first_trace"});
+    for (const char *line : {"cdp\t5\n", "scalco\t-10\n", "sx\t543210\n", "xline\t139\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+}
+
+// Malformed files end in a listing or one of the program's own messages, never in a signal.
+TEST(ShowtraceCli, MalformedFilesNeverCrash)
+{
+    segy_file good = survey();
+    bytes whole = good.serialize();
+    std::vector<bytes> files;
+    for (std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{3200}, std::size_t{3599}, std::size_t{3600},
+          std::size_t{3601}, std::size_t{3839}, std::size_t{3840}, whole.size() - 1})
+        files.emplace_back(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+    for (int samples : {-32768, -1, 0, 1, 32767})
+        for (int format : {-32768, -1, 0, 6, 32767}) {
+            segy_file f = good;
+            f.set_bin(3221, 2, samples);
+            f.set_bin(3225, 2, format);
+            files.push_back(f.serialize());
+        }
+    for (int extended : {-32768, -1, 1, 32767}) {
+        segy_file f = good;
+        f.set_bin(3505, 2, extended);
+        files.push_back(f.serialize());
+    }
+    const std::vector<std::string> known = {
+        "sample format field is garbage. falling back to 4-byte float. override with --format",
+        "Unable to read binheader", "Unable to determine number of traces in file",
+        "Unable to read traceheader: out of range", "Unable to read trace header"};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string path = write_file("malformed-" + std::to_string(i) + ".sgy", files[i]);
+        for (auto args :
+             std::vector<std::vector<std::string>>{{"-s", "-r", "1", "2147483647", "1000", path},
+                                                   {"-r", "1", "100", "-t", "2147483647", path}}) {
+            SCOPED_TRACE(joined(args));
+            run_result r = run_program(showtrace_path(), args);
+            EXPECT_EQ(r.signal, 0);
+            EXPECT_EQ(line_count(r.out) % 91, 0u);
+            std::size_t at = 0;
+            while (at < r.err.size()) {
+                std::size_t end = r.err.find('\n', at);
+                ASSERT_NE(end, std::string::npos);
+                std::string line = r.err.substr(at, end - at);
+                EXPECT_NE(std::find(known.begin(), known.end(), line), known.end()) << line;
+                at = end + 1;
+            }
+        }
+    }
+}
