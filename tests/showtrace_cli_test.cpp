@@ -263,9 +263,9 @@ survey()
 
 // The file named by a token of a case: "S" the survey, "E" a file of no traces, "Z" traces
 // with all-zero headers, "H" the survey with 2-byte samples while its header says 4-byte
-// ones, "M" a missing file, "D" a folder, "T" a file too short for a binary
-// header; "F<n>" the survey with the format code n in its binary header, "N<n>" with the
-// sample count n, "X<n>" with n extended textual headers declared.
+// ones, "M" a missing file, "D" a folder, "T" a file too short for a binary header; "F<n>"
+// the survey with the format code n in its binary header, "N<n>" with the sample count n,
+// "X<n>" with n extended textual headers declared. Any other word is passed on as it is.
 static std::string
 fixture(const std::string &token)
 {
