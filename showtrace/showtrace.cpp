@@ -84,6 +84,7 @@ static_assert(std::size(format_names) == 5, "five format names");
 // The results of read_count: those of parse_count, and one more for numbers beyond 32 bits.
 static constexpr int count_ok = 0;
 static constexpr int count_not_integer = 1;
+static constexpr int count_negative = 2;
 static constexpr int count_too_large = 3;
 
 static constexpr const char *count_messages[] = {
@@ -136,7 +137,7 @@ read_count(const char *text, int32_t *out)
         return result;
     long wide = std::strtol(text, nullptr, 10);
     if (wide < 0)
-        return 2;
+        return count_negative;
     if (wide > INT32_MAX)
         return count_too_large;
     return result;
