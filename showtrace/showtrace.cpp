@@ -1,8 +1,428 @@
 // SPDX-License-Identifier: MIT
-// quorva-showtrace: not written yet.
+// quorva-showtrace: print the trace header fields of chosen traces of one SEG-Y file.
+
+#include <cctype>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <getopt.h> // getopt_long, struct option, optind
+#include <iterator>
+
+#include "common.h"
+#include "quorva.h"
+#include "trace_fields.h"
+
+static constexpr char usage_text[] =
+    "Usage: quorva-showtrace [OPTION]... FILE\n"
+    "Print specific trace headers from FILE\n"
+    "\n"
+    "-t,  --trace=NUMBER          trace to print\n"
+    "-r,  --range START STOP STEP range of traces to print\n"
+    "-f,  --format=FORMAT         override sample format. defaults to inferring\n"
+    "                             from the binary header.\n"
+    "                             formats: ibm ieee short long char\n"
+    "-s,  --strict                fail on unreadable tracefields\n"
+    "-S,  --non-strict            don't fail on unreadable tracefields\n"
+    "                             this is the default behaviour\n"
+    "-n,  --nonzero               only print fields with non-zero values\n"
+    "-d,  --description           print with byte offset and field description\n"
+    "-k,  --quorva                print with quorva tracefield names\n"
+    "-v,  --verbose               increase verbosity\n"
+    "     --version               output version information and exit\n"
+    "     --help                  display this help and exit\n"
+    "\n"
+    "the -r flag takes up to three values: start, stop, step\n"
+    "where all values are defaulted to zero\n"
+    "flags -r and -t can be used multiple times\n";
+
+static constexpr char short_options[] = "sSkdnvt:r:f:";
+
+// clang-format off
+static const struct option long_options[] = {
+    {"trace",       required_argument, nullptr, 't'},
+    {"range",       required_argument, nullptr, 'r'},
+    {"format",      required_argument, nullptr, 'f'},
+    {"quorva",      no_argument,       nullptr, 'k'},
+    {"strict",      no_argument,       nullptr, 's'},
+    {"non-strict",  no_argument,       nullptr, 'S'},
+    {"description", no_argument,       nullptr, 'd'},
+    {"nonzero",     no_argument,       nullptr, 'n'},
+    {"verbose",     no_argument,       nullptr, 'v'},
+    {"version",     no_argument,       nullptr, 'V'},
+    {"help",        no_argument,       nullptr, 'h'},
+    {nullptr,       0,                 nullptr, 0},
+};
+// clang-format on
+
+static constexpr int exit_bad_argument = 22;
+// The shell sees 253.
+static constexpr int exit_out_of_range = -3;
+// A strict walk past the last trace follows only successful calls, so errno may well be 0;
+// this stands in for it then, because such a run must not look like a success.
+static constexpr int exit_past_last_trace = ERANGE;
+
+struct format_name {
+    const char *name;
+    int32_t code;
+};
+
+// clang-format off
+static constexpr format_name format_names[] = {
+    {"ibm",   1},
+    {"long",  2},
+    {"short", 3},
+    {"ieee",  5},
+    {"char",  8},
+};
+// clang-format on
+
+static_assert(std::size(format_names) == 5, "five format names");
+
+// The results of read_count: those of parse_count, and one more for numbers beyond 32 bits.
+static constexpr int count_ok = 0;
+static constexpr int count_not_integer = 1;
+static constexpr int count_negative = 2;
+static constexpr int count_too_large = 3;
+
+static constexpr const char *count_messages[] = {
+    nullptr,
+    "num must be an integer",
+    "num must be non-negative",
+    "num must be at most 2147483647",
+};
+
+static_assert(std::size(count_messages) == count_too_large + 1, "one message per result");
+
+static constexpr std::size_t initial_range_capacity = 32;
+
+// One selection of traces; 0 in stop or step means "not given".
+struct trace_range {
+    int32_t start;
+    int32_t stop;
+    int32_t step;
+};
+
+struct range_list {
+    trace_range *items;
+    std::size_t count;
+    std::size_t capacity;
+};
+
+struct showtrace_settings {
+    bool strict;
+    bool nonzero_only;
+    bool print_description;
+    bool library_names;
+    int32_t format;
+    const char *path;
+    range_list ranges;
+};
+
+struct trace_geometry {
+    int32_t trace_size;
+    int64_t trace0;
+    int32_t traces;
+};
+
+// parse_count keeps only the low 32 bits of a number, so a larger one would pass as a
+// different, smaller trace number; such numbers are refused here instead.
+static int
+read_count(const char *text, int32_t *out)
+{
+    int result = parse_count(text, out);
+    if (result == count_not_integer)
+        return result;
+    long wide = std::strtol(text, nullptr, 10);
+    if (wide < 0)
+        return count_negative;
+    if (wide > INT32_MAX)
+        return count_too_large;
+    return result;
+}
+
+// Reads up to three integers from the front of text as sscanf(text, " %d %d %d") does: EOF
+// for a blank text, otherwise how many were read, ignoring whatever follows them. Unlike %d
+// it has a defined answer for numbers beyond 32 bits: those below clamp to the smallest
+// value, still negative, and one above ends the run.
+static int
+scan_range_values(const char *text, int32_t values[3])
+{
+    const char *p = text;
+    while (std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    if (*p == '\0')
+        return EOF;
+    int n = 0;
+    while (n < 3) {
+        char *end = nullptr;
+        long value = std::strtol(p, &end, 10);
+        if (end == p)
+            break;
+        if (value > INT32_MAX)
+            std::exit(
+                report_failure(exit_bad_argument, "range parameters must be at most 2147483647"));
+        values[n++] = value < INT32_MIN ? INT32_MIN : static_cast<int32_t>(value);
+        p = end;
+    }
+    return n;
+}
+
+// Fills a -r selection from its own argument, then from the words after it while they are
+// whole numbers; the words taken are skipped for getopt_long by advancing optind. Those words
+// lie between the option and optind, so when getopt_long later moves operands that came
+// before the option behind the options, it moves them along with the option.
+static void
+parse_range(const char *argument, int argc, char **argv, trace_range *range)
+{
+    int32_t values[3] = {0, 0, 0};
+    int n = scan_range_values(argument, values);
+    if (n == EOF)
+        std::exit(report_failure(exit_bad_argument, "input error while parsing range parameters"));
+    if (n >= 1 && (values[0] < 0 || values[1] < 0 || values[2] < 0))
+        std::exit(report_failure(exit_bad_argument, "range parameters must be positive"));
+    if (values[0] == 0)
+        std::exit(report_failure(exit_out_of_range, "out of range"));
+    while (n < 3 && optind < argc) {
+        int result = read_count(argv[optind], &values[n]);
+        if (result == count_not_integer)
+            break;
+        if (result != count_ok)
+            std::exit(report_failure(exit_bad_argument, count_messages[result]));
+        ++n;
+        ++optind;
+    }
+    *range = {values[0], values[1], values[2]};
+}
+
+static void
+parse_trace(const char *argument, trace_range *range)
+{
+    int32_t number = 0;
+    int result = read_count(argument, &number);
+    if (result != count_ok)
+        std::exit(report_failure(exit_bad_argument, count_messages[result]));
+    if (number == 0)
+        std::exit(report_failure(exit_out_of_range, "out of range"));
+    *range = {number, number, 0};
+}
+
+// The next free slot, cleared; the caller counts it once it is filled.
+static trace_range *
+next_range(range_list *ranges)
+{
+    if (ranges->count == ranges->capacity) {
+        std::size_t capacity = ranges->capacity * 2;
+        void *grown = std::realloc(ranges->items, capacity * sizeof(trace_range));
+        if (!grown)
+            std::exit(report_failure(exit_bad_argument, "Unable to reallocate memory"));
+        ranges->items = static_cast<trace_range *>(grown);
+        ranges->capacity = capacity;
+    }
+    trace_range *range = &ranges->items[ranges->count];
+    *range = {0, 0, 0};
+    return range;
+}
+
+// 0 when name is none of the format names.
+static int32_t
+format_code(const char *name)
+{
+    for (const format_name &f : format_names)
+        if (std::strcmp(name, f.name) == 0)
+            return f.code;
+    return 0;
+}
+
+// With no -t and no -r, the one cleared slot stands for trace 1.
+static std::size_t
+ranges_in_use(const range_list *ranges)
+{
+    return ranges->count == 0 ? 1 : ranges->count;
+}
+
+static int32_t
+usable_format(int32_t code)
+{
+    switch (code) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 8:
+        return code;
+    case 0:
+        return 1;
+    default:
+        print_error("sample format field is garbage. falling back to 4-byte float. "
+                    "override with --format");
+        return 1;
+    }
+}
+
+static trace_geometry
+read_geometry(quorva_file *file, int32_t format)
+{
+    char binheader[QUORVA_BINHEADER_SIZE];
+    if (quorva_binheader(file, binheader) != 0) {
+        int error = errno;
+        std::exit(report_failure(error, "Unable to read binheader"));
+    }
+    int32_t samples = quorva_samples(binheader);
+    int32_t code = usable_format(format != 0 ? format : quorva_format(binheader));
+    trace_geometry geometry;
+    geometry.trace_size = quorva_trsize(code, samples);
+    geometry.trace0 = quorva_trace0(binheader);
+    // A negative sample count gives a negative trace size, which would make the traces
+    // overlap and every header after the first come from the wrong bytes.
+    if (samples < 0)
+        errno = EINVAL;
+    if (samples < 0 ||
+        quorva_traces(file, &geometry.traces, geometry.trace0, geometry.trace_size) != 0) {
+        int error = errno;
+        std::exit(report_failure(error, "Unable to determine number of traces in file"));
+    }
+    return geometry;
+}
+
+static void
+complete_range(trace_range *range)
+{
+    if (range->start == 0)
+        range->start = 1;
+    if (range->stop == 0)
+        range->stop = range->start;
+    if (range->step == 0)
+        range->step = 1;
+}
+
+static void
+print_fields(const char *header, const showtrace_settings *settings)
+{
+    for (const trace_field &f : trace_fields) {
+        int value = 0;
+        quorva_get_field(header, f.position, &value);
+        if (settings->nonzero_only && value == 0)
+            continue;
+        const char *name = settings->library_names ? f.library_name : f.mnemonic;
+        if (settings->print_description)
+            std::printf("%s\t%d\t%d\t%s\n", name, value, f.position, f.description);
+        else
+            std::printf("%s\t%d\n", name, value);
+    }
+}
+
+static void
+print_range(quorva_file *file, const trace_geometry *geometry, const trace_range *range,
+            const showtrace_settings *settings)
+{
+    char header[QUORVA_TRACEHEADER_SIZE];
+    for (int32_t number = range->start; number <= range->stop;) {
+        if (number > geometry->traces) {
+            if (!settings->strict)
+                return;
+            int error = errno != 0 ? errno : exit_past_last_trace;
+            std::exit(print_error_detail(error, "Unable to read traceheader", "out of range"));
+        }
+        if (quorva_traceheader(file, number - 1, header, geometry->trace0, geometry->trace_size) !=
+            0) {
+            int error = errno;
+            std::exit(report_failure(error, "Unable to read trace header"));
+        }
+        print_fields(header, settings);
+        // The next number would not fit in 32 bits, so it lies past any stop.
+        if (number > INT32_MAX - range->step)
+            return;
+        number += range->step;
+    }
+}
 
 int
-main()
+main(int argc, char **argv)
 {
-    return 1;
+    showtrace_settings settings = {false, false, false, false, 0, nullptr, {nullptr, 0, 0}};
+    settings.ranges.items =
+        static_cast<trace_range *>(std::calloc(initial_range_capacity, sizeof(trace_range)));
+    if (!settings.ranges.items)
+        return report_failure(exit_bad_argument, "Unable to reallocate memory");
+    settings.ranges.capacity = initial_range_capacity;
+
+    opterr = 1;
+    int ch;
+    while ((ch = getopt_long(argc, argv, short_options, long_options, nullptr)) != -1) {
+        switch (ch) {
+        case 't':
+            parse_trace(optarg, next_range(&settings.ranges));
+            ++settings.ranges.count;
+            break;
+        case 'r':
+            parse_range(optarg, argc, argv, next_range(&settings.ranges));
+            ++settings.ranges.count;
+            break;
+        case 'f': {
+            int32_t code = format_code(optarg);
+            if (code != 0)
+                settings.format = code;
+            else if (settings.format == 0)
+                return report_failure(
+                    exit_bad_argument,
+                    "invalid format argument. valid formats: ibm ieee short long char");
+            break;
+        }
+        case 'k':
+            settings.library_names = true;
+            break;
+        case 's':
+            settings.strict = true;
+            break;
+        case 'S':
+            settings.strict = false;
+            break;
+        case 'd':
+            settings.print_description = true;
+            break;
+        case 'n':
+            settings.nonzero_only = true;
+            break;
+        case 'v':
+            break;
+        case 'V':
+            return finish_output(print_version("quorva-showtrace"));
+        default:
+            std::puts(usage_text);
+            return finish_output(0);
+        }
+    }
+
+    if (argc - optind != 1) {
+        print_error("Wrong number of files");
+        return report_failure(exit_bad_argument, "");
+    }
+    settings.path = argv[optind];
+    std::size_t in_use = ranges_in_use(&settings.ranges);
+    if (settings.strict) {
+        for (std::size_t i = 0; i < in_use; ++i) {
+            const trace_range &r = settings.ranges.items[i];
+            if ((r.stop != 0 || r.step != 0) && r.stop < r.start)
+                return report_failure(exit_out_of_range, "Range is empty");
+        }
+    }
+
+    quorva_file *file = quorva_open(settings.path, "r");
+    if (!file) {
+        int error = errno;
+        return print_error_detail(error, "Unable to open src", std::strerror(error));
+    }
+    trace_geometry geometry = read_geometry(file, settings.format);
+    for (std::size_t i = 0; i < in_use; ++i) {
+        complete_range(&settings.ranges.items[i]);
+        print_range(file, &geometry, &settings.ranges.items[i], &settings);
+    }
+
+    std::free(settings.ranges.items);
+    quorva_close(file);
+    return finish_output(0);
 }
