@@ -276,12 +276,8 @@ read_geometry(quorva_file *file, int32_t format)
     trace_geometry geometry;
     geometry.trace_size = quorva_trsize(code, samples);
     geometry.trace0 = quorva_trace0(binheader);
-    // A negative sample count gives a negative trace size, which would make the traces
-    // overlap and every header after the first come from the wrong bytes.
-    if (samples < 0)
-        errno = EINVAL;
-    if (samples < 0 ||
-        quorva_traces(file, &geometry.traces, geometry.trace0, geometry.trace_size) != 0) {
+    // A negative sample count gives a negative trace size, which the library refuses.
+    if (quorva_traces(file, &geometry.traces, geometry.trace0, geometry.trace_size) != 0) {
         int error = errno;
         std::exit(report_failure(error, "Unable to determine number of traces in file"));
     }
