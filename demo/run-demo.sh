@@ -7,10 +7,23 @@ mkdir -p "$outdir"
 demo=$outdir/demo.sgy
 "$make_demo" "$demo"
 
+# Prints the command, then its first `lines` lines of output.
 show() {
+    local lines=$1
+    shift
     printf '\n$ %s\n' "$*"
-    "$bindir/$@"
+    "$bindir/$1" "${@:2}" > "$outdir/show.out"
+    head -n "$lines" "$outdir/show.out"
+    local total
+    total=$(wc -l < "$outdir/show.out")
+    if [ "$total" -gt "$lines" ]; then
+        echo "... ($total lines in all)"
+    fi
 }
 
 echo "Demo survey: $demo ($(wc -c < "$demo") bytes)"
-show quorva-showbin -n "$demo"
+show 14 quorva-showtext "$demo"
+show 5 quorva-showtext -n 1 "$demo"
+show 30 quorva-showbin -n "$demo"
+show 30 quorva-showtrace -n -t 31 "$demo"
+show 6 quorva-showtrace -d -k -r 1 720 360 "$demo"
