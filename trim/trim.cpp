@@ -129,7 +129,13 @@ arguments_name_their_codes()
 static_assert(std::size(format_names) == 9, "one name per format code 0 to 8");
 static_assert(arguments_name_their_codes(), "a format argument is the name of its code");
 
-static constexpr int stream_buffer_size = 128 * 1024;
+// Measured on page-cached files: 256 KiB needs half the system calls of 128 KiB and copies 15 %
+// faster; larger buffers gain nothing more.
+static constexpr int stream_buffer_size = 256 * 1024;
+// glibc's fseek makes an lseek call even when the target lies inside the read buffer, about
+// 1.2 us each; reading and dropping the bytes is cheaper below this length.
+static constexpr int32_t shortest_seek = 32 * 1024;
+static_assert(shortest_seek < stream_buffer_size, "short skips are served from the buffer");
 
 // Binary header positions read or rewritten by the copy.
 static constexpr int binary_interval_position = 3217;
@@ -375,10 +381,12 @@ is_selected(const trim_options *options, const char *header)
 static void
 skip_samples(std::FILE *src, const trace_geometry *geometry, char *trace, bool *seekable)
 {
-    if (*seekable && fseeko(src, geometry->trace_size, SEEK_CUR) == 0)
-        return;
-    // A pipe cannot seek: read the samples and drop them.
-    *seekable = false;
+    if (geometry->trace_size >= shortest_seek && *seekable) {
+        if (fseeko(src, geometry->trace_size, SEEK_CUR) == 0)
+            return;
+        // A pipe cannot seek: from now on the samples are read and dropped.
+        *seekable = false;
+    }
     std::size_t ignored = std::fread(trace, 1, static_cast<std::size_t>(geometry->trace_size), src);
     static_cast<void>(ignored);
 }
