@@ -27,3 +27,10 @@ show 5 quorva-showtext -n 1 "$demo"
 show 30 quorva-showbin -n "$demo"
 show 30 quorva-showtrace -n -t 31 "$demo"
 show 6 quorva-showtrace -d -k -r 1 720 360 "$demo"
+
+# A sub-cube: inlines 5-8, crosslines 110-119, 200-600 ms.
+cube=$outdir/cube.sgy
+show 5 quorva-trim -v -i 5 -I 8 -x 110 -X 119 -s 200 -S 600 "$demo" "$cube"
+echo "Sub-cube: $cube ($(wc -c < "$cube") bytes)"
+show 30 quorva-showbin -n "$cube"
+show 30 quorva-showtrace -n -t 1 "$cube"
