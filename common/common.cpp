@@ -4,12 +4,30 @@
 #include "common.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 static constexpr int major_version = 0;
 static constexpr int minor_version = 0;
+
+struct format_name {
+    const char *name;
+    int32_t code;
+};
+
+// clang-format off
+static constexpr format_name format_names[] = {
+    {"ibm",   1},
+    {"long",  2},
+    {"short", 3},
+    {"ieee",  5},
+    {"char",  8},
+};
+// clang-format on
+static_assert(std::size(format_names) == 5, "five format names");
 
 void
 print_error(const char *message)
@@ -53,6 +71,36 @@ parse_count(const char *text, int32_t *out)
     if (*end != '\0')
         return 1;
     return *out < 0 ? 2 : 0;
+}
+
+int32_t
+format_code(const char *name)
+{
+    for (const format_name &f : format_names)
+        if (std::strcmp(name, f.name) == 0)
+            return f.code;
+    return 0;
+}
+
+int32_t
+usable_format(int32_t code)
+{
+    switch (code) {
+    case 1: // IBM floating point
+    case 2: // 32-bit integer
+    case 3: // 16-bit integer
+    case 4: // fixed point with gain
+    case 5: // IEEE floating point
+    case 8: // 8-bit integer
+        return code;
+    case 0:
+        // Many writers leave the field empty and mean IBM floating point.
+        return 1;
+    default:
+        print_error(
+            "sample format field is garbage. falling back to 4-byte float. override with --format");
+        return 1;
+    }
 }
 
 int

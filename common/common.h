@@ -20,6 +20,14 @@ int print_error_detail(int code, const char *prefix, const char *detail);
 // number is negative.
 int parse_count(const char *text, int32_t *out);
 
+// The sample format code that a format name on the command line stands for; 0 for any other
+// name. Names are compared exactly, case and all.
+int32_t format_code(const char *name);
+
+// A sample format code made usable for sizing samples: 1 to 5 and 8 stay, 0 becomes 1 without a
+// word, and any other code becomes 1 after a warning on standard error.
+int32_t usable_format(int32_t code);
+
 // Prints "NAME (quorva version 0.0)"; returns 0.
 int print_version(const char *name);
 

@@ -64,23 +64,6 @@ static constexpr int exit_out_of_range = -3;
 // this stands in for it then, because such a run must not look like a success.
 static constexpr int exit_past_last_trace = ERANGE;
 
-struct format_name {
-    const char *name;
-    int32_t code;
-};
-
-// clang-format off
-static constexpr format_name format_names[] = {
-    {"ibm",   1},
-    {"long",  2},
-    {"short", 3},
-    {"ieee",  5},
-    {"char",  8},
-};
-// clang-format on
-
-static_assert(std::size(format_names) == 5, "five format names");
-
 // The results of read_count: those of parse_count, and one more for numbers beyond 32 bits.
 static constexpr int count_ok = 0;
 static constexpr int count_not_integer = 1;
@@ -226,41 +209,11 @@ next_range(range_list *ranges)
     return range;
 }
 
-// 0 when name is none of the format names.
-static int32_t
-format_code(const char *name)
-{
-    for (const format_name &f : format_names)
-        if (std::strcmp(name, f.name) == 0)
-            return f.code;
-    return 0;
-}
-
 // With no -t and no -r, the one cleared slot stands for trace 1.
 static std::size_t
 ranges_in_use(const range_list *ranges)
 {
     return ranges->count == 0 ? 1 : ranges->count;
-}
-
-static int32_t
-usable_format(int32_t code)
-{
-    switch (code) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 8:
-        return code;
-    case 0:
-        return 1;
-    default:
-        print_error("sample format field is garbage. falling back to 4-byte float. "
-                    "override with --format");
-        return 1;
-    }
 }
 
 static trace_geometry
