@@ -73,3 +73,31 @@ TEST(Diagnostics, VersionLine)
     std::fflush(stdout);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "quorva-showbin (quorva version 0.0)\n");
 }
+
+TEST(Formats, NamesAndFallback)
+{
+    const struct {
+        const char *name;
+        int32_t code;
+    } names[] = {{"ibm", 1}, {"long", 2}, {"short", 3}, {"ieee", 5}, {"char", 8},
+                 {"IBM", 0}, {"", 0},     {"ibm ", 0},  {"fixed", 0}};
+    for (const auto &row : names) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(format_code(row.name), row.code);
+    }
+
+    const std::string garbage =
+        "sample format field is garbage. falling back to 4-byte float. override with --format\n";
+    const struct {
+        int32_t code;
+        int32_t used;
+        bool warned;
+    } codes[] = {{1, 1, false}, {4, 4, false}, {8, 8, false}, {0, 1, false},
+                 {6, 1, true},  {9, 1, true},  {-1, 1, true}, {16, 1, true}};
+    for (const auto &row : codes) {
+        SCOPED_TRACE(row.code);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(usable_format(row.code), row.used);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), row.warned ? garbage : "");
+    }
+}

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sstream>
 #include <stdexcept>
@@ -98,6 +99,26 @@ run_program(const std::string &program, const std::vector<std::string> &args,
         std::remove(err_path.c_str());
     }
     return result;
+}
+
+std::string
+joined(const std::vector<std::string> &args)
+{
+    std::string text;
+    for (const std::string &arg : args)
+        text += "'" + arg + "' ";
+    return text;
+}
+
+void
+expect_case(const std::string &program, const std::vector<std::string> &args, const cli_case &row)
+{
+    SCOPED_TRACE(joined(row.args));
+    run_result r = run_program(program, args);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, row.status);
+    EXPECT_EQ(r.out, row.out);
+    EXPECT_EQ(r.err, row.err);
 }
 
 const std::string &

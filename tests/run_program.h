@@ -22,6 +22,22 @@ struct run_result {
     std::string err; // standard error
 };
 
+// One row of a command-line case table: the arguments, then what the run must give back.
+struct cli_case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// The arguments on one line, each in single quotes and followed by a blank.
+std::string joined(const std::vector<std::string> &args);
+
+// Runs program with args, the row's arguments made concrete, and checks that it ends by itself
+// with the row's status, standard output and standard error, byte for byte.
+void expect_case(const std::string &program, const std::vector<std::string> &args,
+                 const cli_case &row);
+
 // Runs program with args and waits for it; argv[0] is the program's file name.
 run_result run_program(const std::string &program, const std::vector<std::string> &args,
                        const run_options &options = {});

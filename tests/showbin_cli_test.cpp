@@ -72,14 +72,6 @@ static const std::string nonzero_described =
     "rev\t256\t301\tSEG Y Format Revision Number\n"
     "trflag\t1\t303\tFixed length trace flag\n";
 
-struct cli_case {
-    std::vector<std::string> args; // "S" is the survey, "Z" an all-zero header, "M" missing,
-                                   // "T" a file too short for a binary header, "D" a folder
-    int status;
-    std::string out;
-    std::string err;
-};
-
 static std::vector<std::string>
 resolve(const std::vector<std::string> &args)
 {
@@ -108,6 +100,8 @@ resolve(const std::vector<std::string> &args)
 
 static const std::string unknown_h = "quorva-showbin: invalid option -- 'h'\n";
 
+// Files: "S" is the survey, "Z" an all-zero header, "M" missing, "T" a file too short for a
+// binary header, "D" a folder.
 static const cli_case cases[] = {
     // No argument at all: the message, an empty line, the usage text.
     {{}, 2, usage, "Missing argument\n\n"},
@@ -145,17 +139,8 @@ static const cli_case cases[] = {
 
 TEST(ShowbinCli, Cases)
 {
-    for (const cli_case &row : cases) {
-        std::vector<std::string> args = resolve(row.args);
-        std::string trace;
-        for (const std::string &arg : row.args)
-            trace += arg + " ";
-        SCOPED_TRACE(trace);
-        run_result r = run_program(showbin_path(), args);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(r.out, row.out);
-        EXPECT_EQ(r.err, row.err);
-    }
+    for (const cli_case &row : cases)
+        expect_case(showbin_path(), resolve(row.args), row);
 }
 
 TEST(ShowbinCli, SampleCountsAreUnsignedOtherFieldsSigned)

@@ -173,29 +173,13 @@ expand(std::string text)
     return text;
 }
 
-struct cli_case {
-    // Files: "A" EBCDIC header and no extended one, "B" two extended headers, "F" forty,
-    // "X" an ASCII header, "N" one with NUL and control bytes, "C" EBCDIC control codes,
-    // "Z" all NUL bytes, "M" missing, "D" a folder, "T" cut inside the binary header,
-    // "U" cut inside extended header 2, "E" empty, "G" a count of -1, "H" a count of 32767
-    // with no extended header present.
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-    std::string err;
-};
-
-static std::string
-trace_of(const std::vector<std::string> &args)
-{
-    std::string trace;
-    for (const std::string &arg : args)
-        trace += "'" + arg + "' ";
-    return trace;
-}
-
 static const std::string unknown_h = "quorva-showtext: invalid option -- 'h'\n";
 
+// Files: "A" EBCDIC header and no extended one, "B" two extended headers, "F" forty,
+// "X" an ASCII header, "N" one with NUL and control bytes, "C" EBCDIC control codes,
+// "Z" all NUL bytes, "M" missing, "D" a folder, "T" cut inside the binary header,
+// "U" cut inside extended header 2, "E" empty, "G" a count of -1, "H" a count of 32767
+// with no extended header present.
 static const cli_case cases[] = {
     // Default: the mandatory header of each file, back to back.
     {{"A"}, 0, h0, ""},
@@ -276,7 +260,7 @@ static const cli_case cases[] = {
 TEST(ShowtextCli, Cases)
 {
     for (const cli_case &row : cases) {
-        SCOPED_TRACE(trace_of(row.args));
+        SCOPED_TRACE(joined(row.args));
         run_result r = run_program(showtext_path(), resolve(row.args));
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.status, row.status);
@@ -299,7 +283,7 @@ TEST(ShowtextCli, OrderOnOneStream)
     run_options merged;
     merged.merge_stderr = true;
     for (const cli_case &row : rows) {
-        SCOPED_TRACE(trace_of(row.args));
+        SCOPED_TRACE(joined(row.args));
         run_result r = run_program(showtext_path(), resolve(row.args), merged);
         EXPECT_EQ(r.status, row.status);
         EXPECT_EQ(r.out, expand(row.out));
@@ -312,7 +296,7 @@ TEST(ShowtextCli, UnwritableOutputIsAFailure)
     full.stdout_path = "/dev/full";
     for (const std::vector<std::string> &args :
          std::vector<std::vector<std::string>>{{"A"}, {"-a", "F"}, {"--version"}, {"--help"}}) {
-        SCOPED_TRACE(trace_of(args));
+        SCOPED_TRACE(joined(args));
         run_result r = run_program(showtext_path(), resolve(args), full);
         EXPECT_NE(r.status, 0);
         EXPECT_EQ(r.err, "write error: No space left on device\n");
@@ -334,7 +318,7 @@ TEST(ShowtextCli, DamagedFilesNeverCrashOrHang)
             for (const std::string &option : options)
                 args.push_back(option);
             args.push_back(resolve_one(file));
-            SCOPED_TRACE(trace_of(args));
+            SCOPED_TRACE(joined(args));
             run_result r = run_program(timeout, args);
             EXPECT_EQ(r.signal, 0);
             EXPECT_TRUE(allowed.count(r.status)) << "status " << r.status;

@@ -316,15 +316,6 @@ resolve(const std::vector<std::string> &args)
     return out;
 }
 
-static std::string
-joined(const std::vector<std::string> &args)
-{
-    std::string text;
-    for (const std::string &arg : args)
-        text += "[" + arg + "] ";
-    return text;
-}
-
 // The trace numbers a listing shows, from the first field of each block, e.g. "1 4 7".
 static std::string
 traces_listed(const std::string &out)
@@ -360,14 +351,8 @@ static const std::string garbage_format =
 // and the program falls back on ERANGE.
 static constexpr int past_end_status = ERANGE;
 
-struct exact_case {
-    std::vector<std::string> args; // tokens as for fixture()
-    int status;
-    std::string out;
-    std::string err;
-};
-
-static const exact_case exact_cases[] = {
+// Arguments are tokens as for fixture().
+static const cli_case exact_cases[] = {
     // Help and version end the run at once, before the operands are looked at.
     {{"--help", "-t", "0"}, 0, usage, ""},
     {{"--he"}, 0, usage, ""},
@@ -452,14 +437,8 @@ static const exact_case exact_cases[] = {
 
 TEST(ShowtraceCli, ExactOutput)
 {
-    for (const exact_case &row : exact_cases) {
-        SCOPED_TRACE(joined(row.args));
-        run_result r = run_program(showtrace_path(), resolve(row.args));
-        EXPECT_EQ(r.signal, 0);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(r.out, row.out);
-        EXPECT_EQ(r.err, row.err);
-    }
+    for (const cli_case &row : exact_cases)
+        expect_case(showtrace_path(), resolve(row.args), row);
 }
 
 struct selection_case {

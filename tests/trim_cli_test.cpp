@@ -42,22 +42,6 @@ static const std::string version = "quorva-trim (quorva version 0.0)\n";
 static const std::string same_file = "quorva-trim: output file must be different from input file\n";
 static const std::string none_copied = "quorva-trim: no traces copied\n";
 
-struct cli_case {
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-    std::string err;
-};
-
-static std::string
-joined(const std::vector<std::string> &args)
-{
-    std::string text;
-    for (const std::string &arg : args)
-        text += arg + " ";
-    return text;
-}
-
 // Every check comes before any file is touched, so the operands need not exist; "a a" passes
 // every check and meets the same-file test, which shows that all the others passed.
 static const cli_case check_cases[] = {
@@ -149,14 +133,8 @@ static const cli_case check_cases[] = {
 
 TEST(TrimCli, OptionsAndChecks)
 {
-    for (const cli_case &row : check_cases) {
-        SCOPED_TRACE(joined(row.args));
-        run_result r = run_program(trim_path(), row.args);
-        EXPECT_EQ(r.signal, 0);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(r.out, row.out);
-        EXPECT_EQ(r.err, row.err);
-    }
+    for (const cli_case &row : check_cases)
+        expect_case(trim_path(), row.args, row);
 }
 
 // ---------------------------------------------------------------------------------------------
