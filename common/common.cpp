@@ -73,6 +73,22 @@ parse_count(const char *text, int32_t *out)
     return *out < 0 ? 2 : 0;
 }
 
+int
+parse_count_whole(const char *text, int32_t *out)
+{
+    int result = parse_count(text, out);
+    if (result == 1)
+        return result;
+    long whole = std::strtol(text, nullptr, 10);
+    if (whole < 0)
+        return 2;
+    if (whole > INT32_MAX) {
+        *out = INT32_MAX;
+        return 3;
+    }
+    return 0;
+}
+
 int32_t
 format_code(const char *name)
 {

@@ -28,6 +28,11 @@ int32_t format_code(const char *name);
 // word, and any other code becomes 1 after a warning on standard error.
 int32_t usable_format(int32_t code);
 
+// parse_count judged on the whole number instead of its low 32 bits, for numbers that must keep
+// their value: 2 for any negative number, and 3 for one above 2147483647, which stores
+// 2147483647.
+int parse_count_whole(const char *text, int32_t *out);
+
 // Prints "NAME (quorva version 0.0)"; returns 0.
 int print_version(const char *name);
 

@@ -59,22 +59,14 @@ errno_status(int saved)
 }
 
 // Reads a -n argument into *index: 0 when it is a usable header index, 1 when it is not an
-// integer, 2 when it is negative. parse_count keeps only the low 32 bits, which would make
-// 4294967297 name header 1 and -4294967295 pass as header 1; the sign of the whole number
-// decides here, and a number beyond any header index becomes the largest index, which no file
-// has.
+// integer, 2 when it is negative. Only the low 32 bits of a number would make 4294967297 name
+// header 1 and -4294967295 pass as header 1; the whole number decides here, and one beyond any
+// header index becomes the largest index, which no file has.
 static int
 parse_header_index(const char *text, int32_t *index)
 {
-    int result = parse_count(text, index);
-    if (result == 1)
-        return 1;
-    long whole = std::strtol(text, nullptr, 10);
-    if (whole < 0)
-        return 2;
-    if (whole > INT32_MAX)
-        *index = INT32_MAX;
-    return 0;
+    int result = parse_count_whole(text, index);
+    return result == 3 ? 0 : result;
 }
 
 static void

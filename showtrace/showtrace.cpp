@@ -64,7 +64,8 @@ static constexpr int exit_out_of_range = -3;
 // this stands in for it then, because such a run must not look like a success.
 static constexpr int exit_past_last_trace = ERANGE;
 
-// The results of read_count: those of parse_count, and one more for numbers beyond 32 bits.
+// The results of parse_count_whole: those of parse_count, and one more for numbers beyond 32
+// bits, which would otherwise pass as a different, smaller trace number.
 static constexpr int count_ok = 0;
 static constexpr int count_not_integer = 1;
 static constexpr int count_negative = 2;
@@ -110,22 +111,6 @@ struct trace_geometry {
     int32_t traces;
 };
 
-// parse_count keeps only the low 32 bits of a number, so a larger one would pass as a
-// different, smaller trace number; such numbers are refused here instead.
-static int
-read_count(const char *text, int32_t *out)
-{
-    int result = parse_count(text, out);
-    if (result == count_not_integer)
-        return result;
-    long wide = std::strtol(text, nullptr, 10);
-    if (wide < 0)
-        return count_negative;
-    if (wide > INT32_MAX)
-        return count_too_large;
-    return result;
-}
-
 // Reads up to three integers from the front of text as sscanf(text, " %d %d %d") does: EOF
 // for a blank text, otherwise how many were read, ignoring whatever follows them. Unlike %d
 // it has a defined answer for numbers beyond 32 bits: those below clamp to the smallest
@@ -169,7 +154,7 @@ parse_range(const char *argument, int argc, char **argv, trace_range *range)
     if (values[0] == 0)
         std::exit(report_failure(exit_out_of_range, "out of range"));
     while (n < 3 && optind < argc) {
-        int result = read_count(argv[optind], &values[n]);
+        int result = parse_count_whole(argv[optind], &values[n]);
         if (result == count_not_integer)
             break;
         if (result != count_ok)
@@ -184,7 +169,7 @@ static void
 parse_trace(const char *argument, trace_range *range)
 {
     int32_t number = 0;
-    int result = read_count(argument, &number);
+    int result = parse_count_whole(argument, &number);
     if (result != count_ok)
         std::exit(report_failure(exit_bad_argument, count_messages[result]));
     if (number == 0)

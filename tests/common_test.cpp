@@ -46,6 +46,28 @@ TEST(ParseCount, TextByText)
     }
 }
 
+TEST(ParseCount, WholeNumbers)
+{
+    const struct {
+        const char *text;
+        int32_t value;
+        int result;
+    } cases[] = {{"42", 42, 0},
+                 {"x", 0, 1},
+                 {"-0", 0, 0},
+                 {"2147483647", INT32_MAX, 0},
+                 {"2147483648", INT32_MAX, 3},
+                 {"4294967297", INT32_MAX, 3},
+                 {"-4294967295", 1, 2},
+                 {"-1", -1, 2}};
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.text);
+        int32_t value = 12345;
+        EXPECT_EQ(parse_count_whole(row.text, &value), row.result);
+        EXPECT_EQ(value, row.value);
+    }
+}
+
 TEST(Diagnostics, MessagesAndCodes)
 {
     testing::internal::CaptureStderr();
