@@ -3,7 +3,10 @@
 
 #include "run_program.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -13,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char **environ;
@@ -80,8 +84,22 @@ run_program(const std::string &program, const std::vector<std::string> &args,
     if (rc != 0)
         throw std::runtime_error("cannot start " + program);
 
+    // A program that hangs is killed at the deadline, and so shows as ended by a signal.
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(run_deadline_seconds);
+    auto pause = std::chrono::microseconds(50);
+    for (;;) {
+        pid_t done = waitpid(pid, &wstatus, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR))
+            break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(5000));
     }
     run_result result;
     if (WIFEXITED(wstatus)) {

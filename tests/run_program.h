@@ -15,9 +15,12 @@ struct run_options {
     bool merge_stderr = false;
 };
 
+// How long a program may run before it counts as hung and is killed with SIGKILL.
+constexpr int run_deadline_seconds = 30;
+
 struct run_result {
     int status = -1; // exit status, 0-255
-    int signal = 0;  // the signal that ended the program, or 0
+    int signal = 0;  // the signal that ended the program (SIGKILL for a hang), or 0
     std::string out; // standard output
     std::string err; // standard error
 };
@@ -38,7 +41,8 @@ std::string joined(const std::vector<std::string> &args);
 void expect_case(const std::string &program, const std::vector<std::string> &args,
                  const cli_case &row);
 
-// Runs program with args and waits for it; argv[0] is the program's file name.
+// Runs program with args and waits for it, at most run_deadline_seconds; argv[0] is the
+// program's file name.
 run_result run_program(const std::string &program, const std::vector<std::string> &args,
                        const run_options &options = {});
 

@@ -69,6 +69,12 @@ std::string write_file(const std::string &name, const bytes &data);
 std::string write_segy(const std::string &name, const segy_file &file);
 bytes read_file(const std::string &path);
 
+// Skips the running test, with a message, when the real-world samples are absent.
+#define SKIP_WITHOUT_SAMPLES(dir)                                                                  \
+    if ((dir).empty())                                                                             \
+    GTEST_SKIP() << "real-world SEG-Y samples not found beside the repository "                    \
+                    "(../shared/segy-samples); skipping"
+
 // Folder of the real-world sample files, or "" when it is absent.
 std::string samples_dir();
 // The names of the real-world sample files in that folder, each a readable SEG-Y file.

@@ -183,9 +183,7 @@ TEST(ShowbinCli, UnwritableOutputIsAFailure)
 TEST(ShowbinCli, RealWorldSamples)
 {
     std::string dir = samples_dir();
-    if (dir.empty())
-        GTEST_SKIP() << "real-world SEG-Y samples not found beside the repository "
-                        "(../shared/segy-samples); skipping";
+    SKIP_WITHOUT_SAMPLES(dir);
     for (const std::string &name : sample_names()) {
         SCOPED_TRACE(name);
         run_result r = run_program(showbin_path(), {"-d", dir + "/" + name});

@@ -567,9 +567,7 @@ TEST(ShowtraceCli, UnwritableOutputIsAFailure)
 TEST(ShowtraceCli, RealWorldSamples)
 {
     std::string dir = samples_dir();
-    if (dir.empty())
-        GTEST_SKIP() << "real-world SEG-Y samples not found beside the repository "
-                        "(../shared/segy-samples); skipping";
+    SKIP_WITHOUT_SAMPLES(dir);
     struct sample {
         const char *name;
         int traces; // -1: the trace count cannot be worked out

@@ -738,9 +738,7 @@ TEST(TrimCli, MalformedFilesNeverCrash)
 TEST(TrimCli, RealWorldSamples)
 {
     std::string dir = samples_dir();
-    if (dir.empty())
-        GTEST_SKIP() << "real-world SEG-Y samples not found beside the repository "
-                        "(../shared/segy-samples); skipping";
+    SKIP_WITHOUT_SAMPLES(dir);
     std::string dst = test_dir() + "/out.sgy";
     // Big-endian files whose every trace holds the binary header's sample count.
     for (const char *name :
