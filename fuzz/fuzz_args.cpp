@@ -121,6 +121,16 @@ draw_options(byte_reader *choices, std::span<const option_spec> table,
     return drawn;
 }
 
+drawn_command
+draw_command(const uint8_t *data, std::size_t size, std::span<const option_spec> table)
+{
+    drawn_command command;
+    command.input = split_input(data, size);
+    command.operands = next_byte(&command.input.choices);
+    command.options = draw_options(&command.input.choices, table, &command.args);
+    return command;
+}
+
 std::string
 scratch_parent()
 {

@@ -54,6 +54,18 @@ struct drawn_option {
 std::vector<drawn_option> draw_options(byte_reader *choices, std::span<const option_spec> table,
                                        std::vector<std::string> *args);
 
+// A program target's command line as drawn from its input: the first choice byte picks the shape
+// of the operands (the target's own business), the rest the options.
+struct drawn_command {
+    fuzz_input input;
+    uint8_t operands;
+    std::vector<drawn_option> options;
+    std::vector<std::string> args; // the options' words; the target appends the operands
+};
+
+drawn_command draw_command(const uint8_t *data, std::size_t size,
+                           std::span<const option_spec> table);
+
 // The folder for the targets' scratch files: TMPDIR, else /dev/shm where it can be written (every
 // run writes and reads its files, ten times faster in memory than on a disk), else /tmp.
 std::string scratch_parent();

@@ -58,7 +58,10 @@ static void
 record(void *resource, resource_kind kind, void (*release)(void *))
 {
     if (ledger_size == ledger_capacity) {
-        std::fputs("quorva fuzz: a run holds more than 4096 resources at once\n", stderr);
+        // Straight to the descriptor: the run has standard error in memory.
+        static constexpr char message[] = "quorva fuzz: a run holds over 4096 resources at once\n";
+        ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
+        static_cast<void>(ignored);
         std::abort();
     }
     ledger[ledger_size++] = {resource, kind, release};
@@ -261,6 +264,23 @@ missing_path()
 {
     static const std::string path = scratch_dir() + "/missing.sgy";
     return path;
+}
+
+void
+append_file_operands(uint8_t shape, std::vector<std::string> *args)
+{
+    switch (shape % 16) {
+    case 13:
+        args->insert(args->end(), {input_path(), input_path()});
+        break;
+    case 14:
+        args->insert(args->end(), {input_path(), missing_path(), input_path()});
+        break;
+    case 15:
+        break;
+    default:
+        args->push_back(input_path());
+    }
 }
 
 const std::vector<std::string> &

@@ -35,6 +35,10 @@ const std::string &missing_path();
 // The bytes of a file; empty when it cannot be read.
 std::string read_whole_file(const std::string &path);
 
+// Appends the operands of a program that reads files, by shape: mostly the input file alone, at
+// times the input twice, a missing file between two inputs, or no file at all.
+void append_file_operands(uint8_t shape, std::vector<std::string> *args);
+
 // Writes the input file, runs the program with args (argv[0] is name), and checks that the file
 // is unchanged afterwards and that a successful run left nothing allocated or open.
 program_run run_program_in_process(const char *name, const std::vector<std::string> &args,

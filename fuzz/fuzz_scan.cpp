@@ -26,30 +26,17 @@ static constexpr option_spec options[] = {
 extern "C" int
 LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
-    fuzz_input in = split_input(data, size);
-    uint8_t operands = next_byte(&in.choices);
-    std::vector<std::string> args;
-    draw_options(&in.choices, options, &args);
-    switch (operands % 8) {
-    case 5:
-        args.insert(args.end(), {input_path(), input_path()});
-        break;
-    case 6:
-        args.insert(args.end(), {input_path(), missing_path(), input_path()});
-        break;
-    case 7:
-        break;
-    default:
-        args.push_back(input_path());
-    }
-    program_run run = run_program_in_process("quorva-scan", args, in.file, in.file_size);
+    drawn_command command = draw_command(data, size, options);
+    append_file_operands(command.operands, &command.args);
+    program_run run = run_program_in_process("quorva-scan", command.args, command.input.file,
+                                             command.input.file_size);
     check_diagnostics(
         "quorva-scan", run,
         {"sample format field is garbage. falling back to 4-byte float. override with --format"},
         false);
 
     bool json = false;
-    for (const std::string &a : args)
+    for (const std::string &a : command.args)
         json = json || a == "-j" || a == "--json";
     // --help, --version and an unknown option print their own texts instead.
     std::string_view out = run.out;

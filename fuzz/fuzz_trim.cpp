@@ -153,12 +153,10 @@ check_copy(const program_run &run, const uint8_t *in, std::size_t in_size,
 extern "C" int
 LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
-    fuzz_input in = split_input(data, size);
-    uint8_t operands = next_byte(&in.choices);
-    std::vector<std::string> args;
-    std::vector<drawn_option> drawn = draw_options(&in.choices, options, &args);
+    drawn_command command = draw_command(data, size, options);
+    std::vector<std::string> &args = command.args;
     bool copies = false;
-    switch (operands % 16) {
+    switch (command.operands % 16) {
     case 12:
         args.push_back(input_path());
         break;
@@ -179,7 +177,8 @@ LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         args.insert(args.end(), {input_path(), output_path()});
         copies = true;
     }
-    program_run run = run_program_in_process("quorva-trim", args, in.file, in.file_size);
+    program_run run =
+        run_program_in_process("quorva-trim", args, command.input.file, command.input.file_size);
     check_diagnostics(
         "quorva-trim", run,
         {"Wrong number of files",
@@ -188,6 +187,6 @@ LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
         false);
     // --help, --version and a wrong operand count succeed without a copy.
     if (copies && run.status == 0 && access(output_path().c_str(), F_OK) == 0)
-        check_copy(run, in.file, in.file_size, drawn);
+        check_copy(run, command.input.file, command.input.file_size, command.options);
     return 0;
 }
