@@ -28,10 +28,22 @@ int32_t format_code(const char *name);
 // word, and any other code becomes 1 after a warning on standard error.
 int32_t usable_format(int32_t code);
 
+// The name a program gives a usable sample format code when it reports it ("ibm", "long",
+// "short", "fixed-point 4-byte float", "ieee", "char"); "invalid" for any other code.
+const char *sample_format_name(int32_t code);
+
 // parse_count judged on the whole number instead of its low 32 bits, for numbers that must keep
 // their value: 2 for any negative number, and 3 for one above 2147483647, which stores
 // 2147483647.
 int parse_count_whole(const char *text, int32_t *out);
+
+// The exit status for a -b or -B position where no trace header field starts (the shell sees 253).
+constexpr int exit_bad_byte_position = -3;
+
+// The check of the inline and crossline positions (-b, -B): reports the first one at which no
+// trace header field starts and returns exit_bad_byte_position, or returns 0 when both are
+// field starts.
+int check_byte_positions(int32_t il_byte, int32_t xl_byte);
 
 // Prints "NAME (quorva version 0.0)"; returns 0.
 int print_version(const char *name);

@@ -15,7 +15,6 @@
 #include "common.h"
 #include "quorva.h"
 #include "sample_window.h"
-#include "trace_fields.h"
 
 static constexpr char usage_text[] =
     "Usage: quorva-trim [OPTION]... SRC DST\n"
@@ -73,7 +72,6 @@ static constexpr int exit_same_file = 1;
 // Negative statuses reach the shell as 256 plus the value: 255 down to 252.
 static constexpr int exit_malformed_binary_header = -1;
 static constexpr int exit_bad_trace_geometry = -2;
-static constexpr int exit_bad_byte_position = -3;
 static constexpr int exit_empty_interval = -4;
 // A file that ends early sets no errno of its own.
 static constexpr int exit_truncated = EIO;
@@ -85,14 +83,6 @@ static constexpr const char *count_messages[] = {
     "num must be non-negative",
 };
 static_assert(std::size(count_messages) == 3, "one message per parse_count result");
-
-// Indexed by format code, for the verbose listing.
-// clang-format off
-static constexpr const char *format_names[] = {
-    "", "ibm", "long", "short", "fixed-point 4-byte float", "ieee", "invalid", "invalid", "char",
-};
-// clang-format on
-static_assert(std::size(format_names) == 9, "one name per format code 0 to 8");
 
 // Measured on page-cached files: 256 KiB needs half the system calls of 128 KiB and copies 15 %
 // faster; larger buffers gain nothing more.
@@ -295,7 +285,7 @@ sample_format(const trim_options *options, const char *binheader)
 {
     int code = usable_format(options->format != 0 ? options->format : quorva_format(binheader));
     if (options->verbosity >= 2 && options->format == 0)
-        std::printf("Inferred sample format %s\n", format_names[code]);
+        std::printf("Inferred sample format %s\n", sample_format_name(code));
     return code;
 }
 
@@ -479,10 +469,8 @@ main(int argc, char **argv)
         return finish_output(print_version("quorva-trim"));
     if (options.error_message)
         return report_failure(exit_bad_argument, options.error_message);
-    if (!is_trace_field_position(options.il_byte))
-        return report_failure(exit_bad_byte_position, "Invalid inline byte offset");
-    if (!is_trace_field_position(options.xl_byte))
-        return report_failure(exit_bad_byte_position, "Invalid crossline byte offset");
+    if (int status = check_byte_positions(options.il_byte, options.xl_byte); status != 0)
+        return status;
     if (options.iline_begin > options.iline_end)
         return report_failure(exit_empty_interval, "Invalid iline interval - file would be empty");
     if (options.xline_begin > options.xline_end)
