@@ -122,8 +122,9 @@ QUORVA_API int quorva_field_width(int position);
  * Forward reader: reads one input (a regular file, a pipe, a terminal) from front to back
  * through a buffer of its own, so that callers look at headers and samples in place and skip
  * what they do not need. Memory is fixed when the reader is made; nothing is allocated after.
- * On a regular file, skips past the buffer are free and the next read fetches only about what
- * is asked for; other inputs are read through, in large reads.
+ * On a regular file, skips past the buffer cost no read, and after a long skip (8 KiB or more)
+ * the file is looked at through a small window mapped into memory, so that only the pages
+ * peeked at are touched; other inputs are read through, in large reads.
  */
 typedef struct quorva_reader quorva_reader;
 
