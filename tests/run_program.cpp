@@ -166,3 +166,10 @@ trim_path()
     static const std::string path = QUORVA_TRIM;
     return path;
 }
+
+const std::string &
+scan_path()
+{
+    static const std::string path = QUORVA_SCAN;
+    return path;
+}

@@ -51,5 +51,6 @@ const std::string &showbin_path();
 const std::string &showtext_path();
 const std::string &showtrace_path();
 const std::string &trim_path();
+const std::string &scan_path();
 
 #endif
