@@ -169,35 +169,54 @@ follow_order(line_order *order, int32_t line, int32_t previous_line, int32_t acr
     order->direction = direction;
 }
 
+// The words of one trace header that the summary follows; with --all-fields, every field.
+struct trace_values {
+    int32_t iline;
+    int32_t xline;
+    int32_t delay;
+    int32_t samples;
+    int32_t interval;
+    int32_t fields[trace_field_count];
+};
+
 static void
-add_trace(file_summary *summary, const char *header, const scan_options *options)
+read_values(const char *header, const scan_options *options, trace_values *values)
+{
+    values->iline = field_value(header, options->il_byte);
+    values->xline = field_value(header, options->xl_byte);
+    values->delay = field_value(header, delay_position);
+    values->samples = field_value(header, trace_samples_position);
+    values->interval = field_value(header, trace_interval_position);
+    if (options->all_fields)
+        for (std::size_t i = 0; i < trace_field_count; ++i)
+            values->fields[i] = field_value(header, trace_fields[i].position);
+}
+
+static void
+add_trace(file_summary *summary, const trace_values *values, const scan_options *options)
 {
     bool first = summary->traces == 0;
-    int32_t iline = field_value(header, options->il_byte);
-    int32_t xline = field_value(header, options->xl_byte);
     if (!first) {
-        follow_order(&summary->inline_order, iline, summary->iline.last, xline,
+        follow_order(&summary->inline_order, values->iline, summary->iline.last, values->xline,
                      summary->xline.last);
-        follow_order(&summary->crossline_order, xline, summary->xline.last, iline,
+        follow_order(&summary->crossline_order, values->xline, summary->xline.last, values->iline,
                      summary->iline.last);
     }
-    follow_numbers(&summary->iline, iline, first);
-    follow_numbers(&summary->xline, xline, first);
+    follow_numbers(&summary->iline, values->iline, first);
+    follow_numbers(&summary->xline, values->xline, first);
 
-    int32_t delay = field_value(header, delay_position);
-    if (first || delay < summary->delay_min)
-        summary->delay_min = delay;
-    if (first || delay > summary->delay_max)
-        summary->delay_max = delay;
-    if (field_value(header, trace_samples_position) != summary->samples)
+    if (first || values->delay < summary->delay_min)
+        summary->delay_min = values->delay;
+    if (first || values->delay > summary->delay_max)
+        summary->delay_max = values->delay;
+    if (values->samples != summary->samples)
         ++summary->sample_count_mismatch;
-    int32_t interval = field_value(header, trace_interval_position);
-    if (interval != 0 && interval != summary->interval)
+    if (values->interval != 0 && values->interval != summary->interval)
         ++summary->interval_mismatch;
 
     if (options->all_fields) {
         for (std::size_t i = 0; i < trace_field_count; ++i) {
-            int32_t value = field_value(header, trace_fields[i].position);
+            int32_t value = values->fields[i];
             field_values *f = &summary->fields[i];
             if (first)
                 *f = {value, value, value, value, false};
@@ -265,22 +284,26 @@ scan_input(quorva_reader *reader, const char *name, const scan_options *options,
         return file_failure(name, exit_malformed, "trace size out of range");
 
     int64_t trace_bytes = int64_t{QUORVA_TRACEHEADER_SIZE} + summary->trace_size;
-    char header[QUORVA_TRACEHEADER_SIZE];
+    trace_values values;
     for (;;) {
-        const char *next = quorva_reader_peek(reader, sizeof header, &got);
-        if (!next)
+        const char *header = quorva_reader_peek(reader, QUORVA_TRACEHEADER_SIZE, &got);
+        if (!header)
             return system_failure(name);
-        if (got == 0)
+        if (got < QUORVA_TRACEHEADER_SIZE) {
+            // The input ends inside this header; nothing but the bytes in front is left.
+            summary->trailing = static_cast<int64_t>(got);
+            quorva_reader_skip(reader, summary->trailing, nullptr);
             break;
-        // Kept apart, for the skip below may move the buffer.
-        std::memcpy(header, next, got);
+        }
+        // Read before the skip, which may move the buffer; counted once the trace proves whole.
+        read_values(header, options, &values);
         if (quorva_reader_skip(reader, trace_bytes, &skipped) != 0)
             return system_failure(name);
         if (skipped < trace_bytes) {
             summary->trailing = skipped;
             break;
         }
-        add_trace(summary, header, options);
+        add_trace(summary, &values, options);
     }
     summary->size = quorva_reader_tell(reader);
     return 0;
