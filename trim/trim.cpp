@@ -78,14 +78,6 @@ static constexpr int exit_empty_interval = -4;
 // A file that ends early sets no errno of its own.
 static constexpr int exit_truncated = EIO;
 
-// Indexed by the result of parse_count.
-static constexpr const char *count_messages[] = {
-    "",
-    "num must be an integer",
-    "num must be non-negative",
-};
-static_assert(std::size(count_messages) == 3, "one message per parse_count result");
-
 // Indexed by format code, for the verbose listing.
 // clang-format off
 static constexpr const char *format_names[] = {
@@ -184,9 +176,10 @@ read_trim_options(int argc, char **argv)
         case 'S':
         case 'b':
         case 'B': {
-            int result = parse_count(optarg, count_option(&options, ch));
+            // The whole number counts: 4294967296 must not pass as 0.
+            int result = parse_count_whole(optarg, count_option(&options, ch));
             if (result != 0) {
-                options.error_message = count_messages[result];
+                options.error_message = count_message(result);
                 return options;
             }
             break;
