@@ -231,7 +231,7 @@ expected_copy(const bytes &in, const window_options &w)
             interval = binary(3217);
         int64_t first = 0;
         int64_t last = samples - 1;
-        if (windowed && interval != 0) {
+        if (windowed && interval > 0) {
             first =
                 std::max<int64_t>(0, floor_div(w.sample_begin * 1000LL - delay * 1000, interval));
             last =
@@ -357,6 +357,13 @@ fixture(const std::string &name)
     if (name == "negative-interval") {
         segy_file f = one_trace(10, 100, 4000);
         f.traces[0].set(117, 2, -4000);
+        return f.serialize();
+    }
+    if (name == "binary-negative-interval") {
+        // 40000 us in the binary header, which reads negative; the trace's own field is 0.
+        segy_file f = one_trace(10, 0, 4000);
+        f.set_bin(3217, 2, 40000);
+        f.traces[0].set(117, 2, 0);
         return f.serialize();
     }
     if (name == "late-delay")
@@ -501,8 +508,15 @@ static const copy_case copy_cases[] = {
     {"no-interval", {"-s", "0", "-S", "100"}, 0, "", ""},
     {"no-interval", {"-s", "101"}, 254, "", "Could not determine sample interval\n"},
     {"no-interval", {"-S", "99"}, 254, "", "Could not determine sample interval\n"},
+    // A negative interval: fine while the window surely leaves the trace whole (its end past
+    // 100 ms + 10 x 65535 us).
     {"negative-interval", {}, 0, "", ""},
-    {"negative-interval", {"-S", "1000"}, 254, "", "Could not determine sample interval\n"},
+    {"negative-interval", {"-s", "0"}, 0, "", ""},
+    {"negative-interval", {"-s", "100", "-S", "1000"}, 0, "", ""},
+    {"negative-interval", {"-S", "500"}, 254, "", "Could not determine sample interval\n"},
+    {"negative-interval", {"-s", "101"}, 254, "", "Could not determine sample interval\n"},
+    {"binary-negative-interval", {"-s", "0"}, 0, "", ""},
+    {"binary-negative-interval", {"-s", "1"}, 254, "", "Could not determine sample interval\n"},
     // A new delay beyond the signed 16-bit field.
     {"late-delay", {"-s", "32000"}, 0, "", ""},
     {"late-delay",
