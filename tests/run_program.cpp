@@ -57,6 +57,8 @@ run_program(const std::string &program, const std::vector<std::string> &args,
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
     else
         posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_TRUNC, 0600);
+    if (!options.cwd.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
 
     // argv[0] is the bare program name, as when a user runs it from PATH.
     std::string name = program.substr(program.find_last_of('/') + 1);

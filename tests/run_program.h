@@ -13,6 +13,8 @@ struct run_options {
     // Standard error goes to the same file as standard output; `out` then holds both, in the
     // order they were written.
     bool merge_stderr = false;
+    // When set, the program runs in this folder, so that operands can be relative names.
+    std::string cwd;
 };
 
 // How long a program may run before it counts as hung and is killed with SIGKILL.
