@@ -267,6 +267,7 @@ print_range(quorva_file *file, const trace_geometry *geometry, const trace_range
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     showtrace_settings settings = {false, false, false, false, 0, nullptr, {nullptr, 0, 0}};
     settings.ranges.items =
         static_cast<trace_range *>(std::calloc(initial_range_capacity, sizeof(trace_range)));

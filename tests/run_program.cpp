@@ -121,6 +121,15 @@ run_program(const std::string &program, const std::vector<std::string> &args,
     return result;
 }
 
+run_result
+run_redirected(const std::string &program, const std::vector<std::string> &args,
+               const std::string &redirections)
+{
+    std::vector<std::string> shell_args = {"-c", "exec \"$0\" \"$@\" " + redirections, program};
+    shell_args.insert(shell_args.end(), args.begin(), args.end());
+    return run_program("/bin/sh", shell_args);
+}
+
 std::string
 joined(const std::vector<std::string> &args)
 {

@@ -48,6 +48,11 @@ void expect_case(const std::string &program, const std::vector<std::string> &arg
 run_result run_program(const std::string &program, const std::vector<std::string> &args,
                        const run_options &options = {});
 
+// Runs program with args through /bin/sh, with shell redirections applied to it (such as
+// "<&- 2>&-" to start it with standard input and error closed); the status is the program's.
+run_result run_redirected(const std::string &program, const std::vector<std::string> &args,
+                          const std::string &redirections);
+
 // Paths of the built programs.
 const std::string &showbin_path();
 const std::string &showtext_path();

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sys/stat.h>
 #include <sys/types.h> // off_t
+#include <unistd.h>    // STDOUT_FILENO, STDERR_FILENO
 
 #include "common.h"
 #include "quorva.h"
@@ -255,17 +256,42 @@ say(const trim_options *options, int verbosity, const char *line)
         std::puts(line);
 }
 
+static bool
+is_open_as(int fd, const struct stat *file)
+{
+    struct stat open_stat;
+    return fstat(fd, &open_stat) == 0 && open_stat.st_dev == file->st_dev &&
+           open_stat.st_ino == file->st_ino;
+}
+
 // Opening DST for writing truncates it, so it may not be SRC under another name.
 static void
 refuse_same_file(std::FILE *src, const char *dst)
 {
-    struct stat src_stat;
     struct stat dst_stat;
-    if (fstat(fileno(src), &src_stat) != 0 || stat(dst, &dst_stat) != 0)
+    if (stat(dst, &dst_stat) != 0)
         return;
-    if (src_stat.st_dev == dst_stat.st_dev && src_stat.st_ino == dst_stat.st_ino)
+    if (is_open_as(fileno(src), &dst_stat))
         std::exit(report_failure(exit_same_file,
                                  "quorva-trim: output file must be different from input file"));
+}
+
+// The verbose lines and the diagnostics would land inside DST if it were the file standard
+// output (with -v) or standard error writes to. A character device such as /dev/null holds no
+// file to spoil.
+static void
+refuse_shared_output(const trim_options *options)
+{
+    struct stat dst_stat;
+    if (stat(options->dst, &dst_stat) != 0 || S_ISCHR(dst_stat.st_mode))
+        return;
+    if (options->verbosity > 0 && is_open_as(STDOUT_FILENO, &dst_stat))
+        std::exit(report_failure(
+            exit_same_file,
+            "quorva-trim: output file must be different from standard output with -v"));
+    if (is_open_as(STDERR_FILENO, &dst_stat))
+        std::exit(report_failure(exit_same_file,
+                                 "quorva-trim: output file must be different from standard error"));
 }
 
 static void
@@ -414,6 +440,7 @@ copy_sub_cube(const trim_options *options)
     if (!src)
         fail_with_errno("Unable to open src");
     refuse_same_file(src, options->dst);
+    refuse_shared_output(options);
     std::FILE *dst = std::fopen(options->dst, "wb");
     if (!dst)
         fail_with_errno("Unable to open dst");
@@ -465,6 +492,7 @@ copy_sub_cube(const trim_options *options)
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     trim_options options = read_trim_options(argc, argv);
     if (options.help) {
         std::puts(usage_text);

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+// What every program shares, run as a user runs it: closed standard descriptors and the check
+// that standard output was written in full.
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "run_program.h"
+#include "segy_fixture.h"
+
+// A run of each program with a few kilobytes of output: more than one 4096-byte buffer, less
+// than two.
+struct program_run {
+    const std::string &(*path)();
+    std::vector<std::string> options; // the input file follows
+    int files;                        // how many times it is named
+};
+
+static const program_run runs[] = {
+    {showbin_path, {"-d"}, 5},
+    {showtext_path, {"-a"}, 1},
+    {showtrace_path, {"-r", "1", "8"}, 1},
+    {trim_path, {"-vvv"}, 1},
+};
+
+static std::vector<std::string>
+arguments(const program_run &run, const std::string &input)
+{
+    std::vector<std::string> args = run.options;
+    for (int i = 0; i < run.files; ++i)
+        args.push_back(input);
+    if (run.path == trim_path)
+        args.push_back(test_dir() + "/out.sgy");
+    return args;
+}
+
+static std::string
+input_file()
+{
+    segy_layout layout;
+    layout.traces = 300;
+    layout.extended = 1;
+    return write_segy("in.sgy", make_segy(layout));
+}
+
+TEST(SharedCli, AClosedStandardOutputIsAWriteError)
+{
+    std::string input = input_file();
+    for (const program_run &run : runs) {
+        for (const char *redirections : {">&-", "<&- >&-"}) {
+            SCOPED_TRACE(run.path() + " " + redirections);
+            run_result r = run_redirected(run.path(), arguments(run, input), redirections);
+            EXPECT_EQ(r.status, 9);
+            EXPECT_EQ(r.err, "write error: Bad file descriptor\n");
+        }
+    }
+}
+
+TEST(SharedCli, AFailedWriteKeepsItsCause)
+{
+    std::string input = input_file();
+    for (const program_run &run : runs) {
+        SCOPED_TRACE(run.path());
+        std::vector<std::string> args = {"4096", "28", run.path()};
+        for (const std::string &arg : arguments(run, input))
+            args.push_back(arg);
+        run_result r = run_program(QUORVA_FAIL_WRITE, args);
+        EXPECT_EQ(r.status, 28);
+        EXPECT_EQ(r.err, "write error: No space left on device\n");
+        EXPECT_GT(r.out.size(), 0u) << "the writes after the failed one went through";
+    }
+}
