@@ -71,3 +71,56 @@ TEST(SharedCli, AFailedWriteKeepsItsCause)
         EXPECT_GT(r.out.size(), 0u) << "the writes after the failed one went through";
     }
 }
+
+// The shell feeds the file to the program through a pipe, which the program reads as
+// /dev/stdin; the status is the program's.
+static run_result
+run_through_pipe(const std::string &program, const std::vector<std::string> &options,
+                 const std::string &file)
+{
+    std::vector<std::string> args = {"-c", "f=$1; shift; cat \"$f\" | \"$0\" \"$@\"", program,
+                                     file};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back("/dev/stdin");
+    return run_program("/bin/sh", args);
+}
+
+TEST(SharedCli, HeaderPrintersReadFromAPipeAsFromTheFile)
+{
+    // Larger than a pipe holds, so that the writer is still at work when the headers are read.
+    segy_layout layout;
+    layout.traces = 100;
+    layout.samples = 250;
+    layout.extended = 2;
+    std::string file = write_segy("in.sgy", make_segy(layout));
+    const struct {
+        const std::string &(*path)();
+        std::vector<std::string> options;
+    } printer_runs[] = {
+        {showtext_path, {}},
+        {showtext_path, {"-n", "1"}},
+        {showtext_path, {"--num", "2"}},
+        {showtext_path, {"-a"}},
+        {showtext_path, {"-s", "-a"}},
+        {showtext_path, {"-n", "3"}},
+        {showtext_path, {"-s", "-n", "3"}},
+        {showbin_path, {}},
+        {showbin_path, {"-d"}},
+        {showbin_path, {"-n", "-d"}},
+    };
+    for (const auto &run : printer_runs) {
+        SCOPED_TRACE(run.path() + " " + joined(run.options));
+        std::vector<std::string> args = run.options;
+        args.push_back(file);
+        run_result expected = run_program(run.path(), args);
+        run_result piped = run_through_pipe(run.path(), run.options, file);
+        EXPECT_EQ(piped.status, expected.status);
+        EXPECT_EQ(piped.out, expected.out);
+        EXPECT_EQ(piped.err, expected.err);
+    }
+    // quorva-showtrace needs the file's size to count its traces, which a pipe does not have.
+    run_result piped = run_through_pipe(showtrace_path(), {"-t", "2"}, file);
+    EXPECT_EQ(piped.status, 29);
+    EXPECT_EQ(piped.out, "");
+    EXPECT_EQ(piped.err, "Unable to determine number of traces in file\n");
+}
