@@ -140,15 +140,16 @@ fail(int error)
     return -1;
 }
 
-// Takes the next n bytes of a stream into buf, or drops them when buf is null; a stream that ends
-// first is malformed.
+// Reads exactly n bytes into buf: at offset, or from the descriptor's own position of a stream
+// when offset is negative. A file that ends first is malformed.
 static int
-take_from_stream(quorva_file *file, char *buf, int64_t n)
+read_whole(int fd, char *buf, std::size_t n, int64_t offset)
 {
-    char dropped[QUORVA_TEXTHEADER_SIZE];
-    while (n > 0) {
-        std::size_t want = static_cast<std::size_t>(buf ? n : std::min<int64_t>(n, sizeof dropped));
-        ssize_t got = read(file->fd, buf ? buf : dropped, want);
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t got = offset < 0 ? read(fd, buf + done, n - done)
+                                 : pread(fd, buf + done, n - done,
+                                         static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -156,10 +157,24 @@ take_from_stream(quorva_file *file, char *buf, int64_t n)
         }
         if (got == 0)
             return fail(EINVAL);
-        file->position += got;
-        n -= got;
+        done += static_cast<std::size_t>(got);
+    }
+    return 0;
+}
+
+// Takes the next n bytes of a stream into buf, or drops them when buf is null.
+static int
+take_from_stream(quorva_file *file, char *buf, int64_t n)
+{
+    char dropped[QUORVA_TEXTHEADER_SIZE];
+    while (n > 0) {
+        int64_t part = buf ? n : std::min<int64_t>(n, sizeof dropped);
+        if (read_whole(file->fd, buf ? buf : dropped, static_cast<std::size_t>(part), -1) != 0)
+            return -1;
+        file->position += part;
+        n -= part;
         if (buf)
-            buf += got;
+            buf += part;
     }
     return 0;
 }
@@ -202,20 +217,7 @@ read_at(quorva_file *file, void *buf, std::size_t n, int64_t offset)
     auto *p = static_cast<char *>(buf);
     if (file->stream)
         return read_stream(file, p, n, offset);
-    std::size_t done = 0;
-    while (done < n) {
-        ssize_t got = pread(file->fd, p + done, n - done,
-                            static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (got == 0)
-            return fail(EINVAL);
-        done += static_cast<std::size_t>(got);
-    }
-    return 0;
+    return read_whole(file->fd, p, n, offset);
 }
 
 static bool
