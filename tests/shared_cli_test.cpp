@@ -66,6 +66,8 @@ TEST(SharedCli, AFailedWriteKeepsItsCause)
         for (const std::string &arg : arguments(run, input))
             args.push_back(arg);
         run_result r = run_program(QUORVA_FAIL_WRITE, args);
+        if (r.status == 77 && r.err.starts_with("fail_write: seccomp"))
+            GTEST_SKIP() << "this system refuses seccomp filters: " << r.err;
         EXPECT_EQ(r.status, 28);
         EXPECT_EQ(r.err, "write error: No space left on device\n");
         EXPECT_GT(r.out.size(), 0u) << "the writes after the failed one went through";
