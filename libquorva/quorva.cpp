@@ -363,7 +363,9 @@ quorva_open(const char *path, const char *mode)
         return nullptr;
     }
     file->fd = fd;
-    file->stream = !S_ISREG(st.st_mode) && lseek(fd, 0, SEEK_CUR) < 0 && errno == ESPIPE;
+    // Pipes, sockets, terminals and tape drives are read forward; some of these accept lseek
+    // and still refuse a positioned read.
+    file->stream = !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode);
     file->position = 0;
     return file;
 }
