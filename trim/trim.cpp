@@ -367,9 +367,9 @@ skip_samples(std::FILE *src, const trace_geometry *geometry, char *trace, bool *
 }
 
 // Cuts the trace in `trace` to the time window and writes it with its rewritten header. Returns
-// false for a trace the window leaves without samples, which is left out: common readers refuse
-// a file that holds a trace of samples with none of them. Traces of a file whose traces hold no
-// samples at all stay header-only traces, as in the input.
+// false for a trace left without samples, which is left out: common readers refuse a whole file
+// that holds a trace of no samples. That takes in every trace of a file whose binary header
+// gives no samples per trace.
 static bool
 copy_trace(const trim_options *options, const trace_geometry *geometry, char *header,
            const char *trace, char *binheader, int64_t copied, std::FILE *dst)
@@ -387,7 +387,7 @@ copy_trace(const trim_options *options, const trace_geometry *geometry, char *he
     if (!sample_window(geometry->samples, delay, interval, options->sample_begin,
                        options->sample_end, &window))
         std::exit(report_failure(exit_bad_trace_geometry, "Could not determine sample interval"));
-    if (window.count < 0 || (window.count == 0 && geometry->samples > 0))
+    if (window.count <= 0)
         return false;
     // The delay is a signed 16-bit field; a later start than it can hold cannot be recorded.
     if (window.delay > INT16_MAX)
