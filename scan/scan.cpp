@@ -51,16 +51,6 @@ static constexpr int exit_bad_argument = 22;
 static constexpr int exit_malformed = EINVAL;
 static_assert(exit_malformed == 22, "a malformed file ends the run as a bad argument does");
 
-// Indexed by the result of parse_count_whole; a number above 32 bits is no field position and
-// is refused by the position check.
-static constexpr const char *count_messages[] = {
-    nullptr,
-    "num must be an integer",
-    "num must be non-negative",
-    nullptr,
-};
-static_assert(std::size(count_messages) == 4, "one message per parse_count_whole result");
-
 // Binary header positions.
 static constexpr int binary_interval_position = 3217;
 static constexpr int binary_samples_position = 3221;
@@ -516,6 +506,7 @@ print_summary(const char *name, const scan_options *options, const file_summary 
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     scan_options options;
     opterr = 1;
     int ch;
@@ -524,8 +515,8 @@ main(int argc, char **argv)
         case 'b':
         case 'B': {
             int result = parse_count_whole(optarg, ch == 'b' ? &options.il_byte : &options.xl_byte);
-            if (count_messages[result])
-                return report_failure(exit_bad_argument, count_messages[result]);
+            if (result != 0)
+                return report_failure(exit_bad_argument, count_message(result));
             break;
         }
         case 'f':

@@ -49,8 +49,8 @@ static const cli_case option_cases[] = {
     {{"-b", "190", "missing"}, 253, "", "Invalid inline byte offset\n"},
     {{"--il=0", "-B", "194", "missing"}, 253, "", "Invalid inline byte offset\n"},
     {{"-B", "241", "missing"}, 253, "", "Invalid crossline byte offset\n"},
-    // 2^32 + 189 is no field position, whatever its low 32 bits say.
-    {{"-b", "4294967485", "missing"}, 253, "", "Invalid inline byte offset\n"},
+    // 2^32 + 189 does not pass for 189.
+    {{"-b", "4294967485", "missing"}, 22, "", "num must be at most 2147483647\n"},
     {{"-f", "IBM", "f"},
      22,
      "",
