@@ -128,6 +128,13 @@ format_code(const char *name)
 }
 
 int32_t
+format_option(const char *name, int32_t earlier)
+{
+    int32_t code = format_code(name);
+    return code != 0 ? code : earlier;
+}
+
+int32_t
 usable_format(int32_t code)
 {
     switch (code) {

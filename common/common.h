@@ -24,6 +24,15 @@ int parse_count(const char *text, int32_t *out);
 // name. Names are compared exactly, case and all.
 int32_t format_code(const char *name);
 
+// The refusal of a -f name when no known name came before it.
+inline constexpr char invalid_format_message[] =
+    "invalid format argument. valid formats: ibm ieee short long char";
+
+// The format code in force after -f NAME, given the one of the -f options before it (0 for
+// none): the code NAME stands for, else the earlier one, since an unknown name after a known one
+// leaves the known format in force. 0 when neither gives a format: the option is refused.
+int32_t format_option(const char *name, int32_t earlier);
+
 // A sample format code made usable for sizing samples: 1 to 5 and 8 stay, 0 becomes 1 without a
 // word, and any other code becomes 1 after a warning on standard error.
 int32_t usable_format(int32_t code);

@@ -520,13 +520,9 @@ main(int argc, char **argv)
             break;
         }
         case 'f':
-            if (int32_t code = format_code(optarg); code != 0)
-                options.format = code;
-            // An unknown name after a known one leaves the known format in force.
+            options.format = format_option(optarg, options.format);
             if (options.format == 0)
-                return report_failure(
-                    exit_bad_argument,
-                    "invalid format argument. valid formats: ibm ieee short long char");
+                return report_failure(exit_bad_argument, invalid_format_message);
             break;
         case 'a':
             options.all_fields = true;

@@ -171,3 +171,16 @@ TEST(BytePositions, CheckedAgainstTheCatalogue)
     EXPECT_EQ(check_byte_positions(189, INT32_MAX), exit_bad_byte_position);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Invalid crossline byte offset\n");
 }
+
+TEST(Formats, OptionKeepsAKnownFormat)
+{
+    const struct {
+        const char *name;
+        int32_t earlier;
+        int32_t code;
+    } rows[] = {{"ibm", 0, 1}, {"char", 5, 8}, {"xyz", 0, 0}, {"xyz", 1, 1}, {"IBM", 3, 3}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(format_option(row.name, row.earlier), row.code);
+    }
+}

@@ -179,12 +179,9 @@ read_trim_options(int argc, char **argv)
             ++options.verbosity;
             break;
         case 'f':
-            if (int32_t code = format_code(optarg); code != 0)
-                options.format = code;
-            // An unknown name after a known one leaves the known format in force.
+            options.format = format_option(optarg, options.format);
             if (options.format == 0) {
-                options.error_message =
-                    "invalid format argument. valid formats: ibm ieee short long char";
+                options.error_message = invalid_format_message;
                 return options;
             }
             break;
