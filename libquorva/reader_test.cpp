@@ -70,6 +70,14 @@ walk(quorva_reader *reader, const bytes &data, std::size_t from, unsigned seed)
     EXPECT_EQ(quorva_reader_tell(reader), static_cast<int64_t>(data.size() - from));
 }
 
+// A reader on a new descriptor of path, or null; the test frees the one and closes the other.
+static quorva_reader *
+reader_on(const std::string &path, int *fd)
+{
+    *fd = open(path.c_str(), O_RDONLY);
+    return *fd < 0 ? nullptr : quorva_reader_new(*fd);
+}
+
 TEST(Reader, WalksARegularFileFromItsOffset)
 {
     const bytes data = pattern(5 * 1024 * 1024 + 333);
@@ -125,9 +133,8 @@ TEST(Reader, PeeksTheLongestSpanAcrossEveryEnd)
 {
     const bytes data = pattern(3 * 1024 * 1024);
     std::string path = write_file("data", data);
-    int fd = open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    quorva_reader *reader = quorva_reader_new(fd);
+    int fd = -1;
+    quorva_reader *reader = reader_on(path, &fd);
     ASSERT_NE(reader, nullptr);
     std::size_t got = 0;
     ASSERT_NE(quorva_reader_peek(reader, 1, &got), nullptr);
@@ -156,9 +163,8 @@ TEST(Reader, StopsAtTheEndOfAShortInput)
 {
     const bytes data = pattern(5000);
     std::string path = write_file("data", data);
-    int fd = open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    quorva_reader *reader = quorva_reader_new(fd);
+    int fd = -1;
+    quorva_reader *reader = reader_on(path, &fd);
     ASSERT_NE(reader, nullptr);
     std::size_t got = 0;
     const char *p = quorva_reader_peek(reader, 6000, &got);
@@ -196,9 +202,8 @@ TEST(Reader, StopsAtTheEndOfAShortInput)
 TEST(Reader, ReadsAFileThatWasEmpty)
 {
     std::string path = write_file("data", {});
-    int fd = open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    quorva_reader *reader = quorva_reader_new(fd);
+    int fd = -1;
+    quorva_reader *reader = reader_on(path, &fd);
     ASSERT_NE(reader, nullptr);
     const bytes data = pattern(300000);
     write_file("data", data);

@@ -88,13 +88,6 @@ ordered(const segy_layout &layout, const std::vector<std::pair<int, int>> &lines
     return f;
 }
 
-static bytes
-cut(bytes data, std::size_t size)
-{
-    data.resize(size);
-    return data;
-}
-
 // Default layout: 4 traces of 8 IBM samples (272 bytes each, file 4688 bytes), inlines 10-11,
 // crosslines 100-101, inline sorted.
 static bytes
@@ -656,15 +649,6 @@ TEST(ScanCli, AFullOutputIsAFailure)
     EXPECT_EQ(r.err,
               "quorva-scan: " + test_dir() +
                   "/missing: No such file or directory\nwrite error: No space left on device\n");
-}
-
-// A run that ends by a signal or a sanitizer report is a crash, whatever its status.
-static void
-expect_no_crash(const run_result &r)
-{
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
 }
 
 TEST(ScanCli, MalformedFilesNeverCrash)
