@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// quorva-scan: summarise SEG-Y files in one forward pass: geometry, sorting and consistency.
+// quorva-scan: summarize SEG-Y files in one forward pass: geometry, sorting and consistency.
 
 #include <cerrno>
 #include <cstddef>
@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <getopt.h> // getopt_long, struct option
-#include <iterator>
 #include <numeric>
 #include <unistd.h>
 
