@@ -142,6 +142,17 @@ peek_mapped(quorva_reader *reader, std::size_t n, std::size_t *got)
     int64_t window_end = reader->window_offset + static_cast<int64_t>(reader->window_length);
     if (!reader->window || at < reader->window_offset || at + count > window_end) {
         unmap_window(reader);
+        // A page mapped past the end of a file that shrank would end the process: the window
+        // takes the size the file has now.
+        struct stat st;
+        if (fstat(reader->fd, &st) != 0)
+            return nullptr;
+        reader->file_size = st.st_size;
+        count = reader->file_size > at ? reader->file_size - at : 0;
+        count = count < static_cast<int64_t>(n) ? count : static_cast<int64_t>(n);
+        *got = static_cast<std::size_t>(count);
+        if (count == 0)
+            return reader->buffer;
         // Windows on multiples of their size meet the large pages the page cache keeps a file
         // in, so that one fault maps many headers; a peek across the boundary shifts the window.
         auto size = static_cast<int64_t>(window_size);
