@@ -135,7 +135,8 @@ follow_numbers(line_numbers *numbers, int32_t value, bool first)
     if (value > numbers->max)
         numbers->max = value;
     int64_t difference = int64_t{value} - numbers->last;
-    if (difference != 0)
+    // A step of 1 can fall no further.
+    if (difference != 0 && numbers->step != 1)
         numbers->step = std::gcd(numbers->step,
                                  static_cast<uint64_t>(difference < 0 ? -difference : difference));
     numbers->last = value;
