@@ -317,7 +317,9 @@ scan_file(const char *name, const scan_options *options, file_summary *summary)
     return status;
 }
 
-// A byte that does not start a valid UTF-8 sequence gives 0, else the sequence's length.
+// The length of the UTF-8 sequence at p, or, where none is, minus the length of the longest
+// start of one that breaks off there (at least 1): those bytes stand for one U+FFFD, as UTF-8
+// decoders replace them.
 static int
 utf8_length(const unsigned char *p)
 {
@@ -338,14 +340,14 @@ utf8_length(const unsigned char *p)
         low = lead == 0xF0 ? 0x90 : low;
         high = lead == 0xF4 ? 0x8F : high; // nothing above U+10FFFF
     } else {
-        return 0;
+        return -1;
     }
     if (p[1] < low || p[1] > high)
-        return 0;
+        return -1;
     // A NUL ends the text and is no continuation byte, so nothing past it is read.
     for (int i = 2; i < length; ++i)
         if (p[i] < 0x80 || p[i] > 0xBF)
-            return 0;
+            return -i;
     return length;
 }
 
@@ -357,9 +359,9 @@ print_json_string(const char *text)
     std::putchar('"');
     for (auto *p = reinterpret_cast<const unsigned char *>(text); *p != '\0';) {
         int length = utf8_length(p);
-        if (length == 0) {
+        if (length < 0) {
             std::fputs("\\ufffd", stdout);
-            ++p;
+            p += -length;
             continue;
         }
         if (*p == '"' || *p == '\\')

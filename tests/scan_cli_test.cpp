@@ -567,14 +567,14 @@ TEST(ScanCli, JsonEscapesFileNames)
     SKIP_WITHOUT_PYTHON();
     const std::string name = "a\"b\\c\td\ne\x01"
                              "f\xff"
-                             "g\xc3\xa9h\xe2\x82.sgy";
+                             "g\xc3\xa9h\xe2\x82.i\xed\xa0\x80.sgy";
     std::string path = write_file(name, fixture("small"));
     run_result r = run_program(scan_path(), {"-j", path});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(
-        r.out.find("\"file\": \"" + test_dir() +
-                   "/a\\\"b\\\\c\\u0009d\\u000ae\\u0001f\\ufffdg\xc3\xa9h\\ufffd\\ufffd.sgy\", "),
-        std::string::npos)
+    EXPECT_NE(r.out.find("\"file\": \"" + test_dir() +
+                         "/a\\\"b\\\\c\\u0009d\\u000ae\\u0001f\\ufffdg\xc3\xa9h\\ufffd."
+                         "i\\ufffd\\ufffd\\ufffd.sgy\", "),
+              std::string::npos)
         << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
     std::string json_path = write_file("out.json", bytes(r.out.begin(), r.out.end()));
@@ -586,8 +586,10 @@ TEST(ScanCli, JsonEscapesFileNames)
                      "import json, sys; print(json.dumps(json.loads(sys.stdin.read())['file']))"},
                     input);
     EXPECT_EQ(parsed.status, 0) << parsed.err;
-    EXPECT_EQ(parsed.out, "\"" + test_dir() +
-                              "/a\\\"b\\\\c\\td\\ne\\u0001f\\ufffdg\\u00e9h\\ufffd\\ufffd.sgy\"\n");
+    EXPECT_EQ(
+        parsed.out,
+        "\"" + test_dir() +
+            "/a\\\"b\\\\c\\td\\ne\\u0001f\\ufffdg\\u00e9h\\ufffd.i\\ufffd\\ufffd\\ufffd.sgy\"\n");
 }
 
 // ---------------------------------------------------------------------------------------------
