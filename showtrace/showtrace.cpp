@@ -287,16 +287,11 @@ main(int argc, char **argv)
             parse_range(optarg, argc, argv, next_range(&settings.ranges));
             ++settings.ranges.count;
             break;
-        case 'f': {
-            int32_t code = format_code(optarg);
-            if (code != 0)
-                settings.format = code;
-            else if (settings.format == 0)
-                return report_failure(
-                    exit_bad_argument,
-                    "invalid format argument. valid formats: ibm ieee short long char");
+        case 'f':
+            settings.format = format_option(optarg, settings.format);
+            if (settings.format == 0)
+                return report_failure(exit_bad_argument, invalid_format_message);
             break;
-        }
         case 'k':
             settings.library_names = true;
             break;

@@ -290,13 +290,6 @@ one_trace(int samples, int delay, int interval)
     return f;
 }
 
-static bytes
-cut(bytes data, std::size_t size)
-{
-    data.resize(size);
-    return data;
-}
-
 // The named input files of the engine table.
 static bytes
 fixture(const std::string &name)
@@ -806,15 +799,6 @@ TEST(TrimCli, ReportsAFailedAllocation)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(dst), read_file(small));
 #endif
-}
-
-// A run that ends by a signal or a sanitizer report is a crash, whatever its status.
-static void
-expect_no_crash(const run_result &r)
-{
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
 }
 
 TEST(TrimCli, MalformedFilesNeverCrash)

@@ -16,7 +16,6 @@
 #include "common.h"
 #include "quorva.h"
 #include "sample_window.h"
-#include "trace_fields.h"
 
 static constexpr char usage_text[] =
     "Usage: quorva-trim [OPTION]... SRC DST\n"
@@ -74,18 +73,9 @@ static constexpr int exit_same_file = 1;
 // Negative statuses reach the shell as 256 plus the value: 255 down to 252.
 static constexpr int exit_malformed_binary_header = -1;
 static constexpr int exit_bad_trace_geometry = -2;
-static constexpr int exit_bad_byte_position = -3;
 static constexpr int exit_empty_interval = -4;
 // A file that ends early sets no errno of its own.
 static constexpr int exit_truncated = EIO;
-
-// Indexed by format code, for the verbose listing.
-// clang-format off
-static constexpr const char *format_names[] = {
-    "", "ibm", "long", "short", "fixed-point 4-byte float", "ieee", "invalid", "invalid", "char",
-};
-// clang-format on
-static_assert(std::size(format_names) == 9, "one name per format code 0 to 8");
 
 // Measured on page-cached files: 256 KiB needs half the system calls of 128 KiB and copies 15 %
 // faster; larger buffers gain nothing more.
@@ -189,12 +179,9 @@ read_trim_options(int argc, char **argv)
             ++options.verbosity;
             break;
         case 'f':
-            if (int32_t code = format_code(optarg); code != 0)
-                options.format = code;
-            // An unknown name after a known one leaves the known format in force.
+            options.format = format_option(optarg, options.format);
             if (options.format == 0) {
-                options.error_message =
-                    "invalid format argument. valid formats: ibm ieee short long char";
+                options.error_message = invalid_format_message;
                 return options;
             }
             break;
@@ -314,7 +301,7 @@ sample_format(const trim_options *options, const char *binheader)
 {
     int code = usable_format(options->format != 0 ? options->format : quorva_format(binheader));
     if (options->verbosity >= 2 && options->format == 0)
-        std::printf("Inferred sample format %s\n", format_names[code]);
+        std::printf("Inferred sample format %s\n", sample_format_name(code));
     return code;
 }
 
@@ -502,10 +489,8 @@ main(int argc, char **argv)
         return finish_output(print_version("quorva-trim"));
     if (options.error_message)
         return report_failure(exit_bad_argument, options.error_message);
-    if (!is_trace_field_position(options.il_byte))
-        return report_failure(exit_bad_byte_position, "Invalid inline byte offset");
-    if (!is_trace_field_position(options.xl_byte))
-        return report_failure(exit_bad_byte_position, "Invalid crossline byte offset");
+    if (int status = check_byte_positions(options.il_byte, options.xl_byte); status != 0)
+        return status;
     if (options.iline_begin > options.iline_end)
         return report_failure(exit_empty_interval, "Invalid iline interval - file would be empty");
     if (options.xline_begin > options.xline_end)
