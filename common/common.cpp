@@ -29,6 +29,15 @@ static constexpr format_name format_names[] = {
 // clang-format on
 static_assert(std::size(format_names) == 5, "five format names");
 
+// Indexed by the result of parse_count_whole.
+static constexpr const char *count_messages[] = {
+    nullptr,
+    "num must be an integer",
+    "num must be non-negative",
+    "num must be at most 2147483647",
+};
+static_assert(std::size(count_messages) == 4, "one message per parse_count_whole result");
+
 void
 print_error(const char *message)
 {
@@ -87,6 +96,14 @@ parse_count_whole(const char *text, int32_t *out)
         return 3;
     }
     return 0;
+}
+
+const char *
+count_message(int result)
+{
+    if (result < 0 || result >= static_cast<int>(std::size(count_messages)))
+        return nullptr;
+    return count_messages[result];
 }
 
 int32_t

@@ -33,6 +33,10 @@ int32_t usable_format(int32_t code);
 // 2147483647.
 int parse_count_whole(const char *text, int32_t *out);
 
+// The message that refuses a number for a parse_count_whole result of 1 to 3 ("num must be an
+// integer", "num must be non-negative", "num must be at most 2147483647"); null for 0.
+const char *count_message(int result);
+
 // Prints "NAME (quorva version 0.0)"; returns 0.
 int print_version(const char *name);
 

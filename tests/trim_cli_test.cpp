@@ -65,13 +65,20 @@ static const cli_case check_cases[] = {
     // Numbers.
     {{"-i", "12abc", "a", "b"}, 22, "", "num must be an integer\n"},
     {{"-S", "-5", "a", "b"}, 22, "", "num must be non-negative\n"},
-    {{"--sample-end", "2147483648", "a", "b"}, 22, "", "num must be non-negative\n"},
     {{"-i", "12abc", "a"}, 22, "", "num must be an integer\n"},
     {{"-i", "", "-I", "0", "a", "a"}, 1, "", same_file},
-    {{"-i", "5", "-I", "4294967297", "a", "b"},
-     252,
-     "",
-     "Invalid iline interval - file would be empty\n"},
+    {{"-i", " 7", "-X", "+2147483647", "a", "a"}, 1, "", same_file},
+    // The whole number counts, not its low 32 bits, for every numeric option.
+    {{"--sample-end", "2147483648", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-i", "5", "-I", "4294967297", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-I", "4294967296", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-i", "4294967296", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-x", "99999999999999999999", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-X", "4294967396", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-s", "4294967296", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-b", "4294967485", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"--xl=4294967489", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-i", "-4294967295", "a", "b"}, 22, "", "num must be non-negative\n"},
     // Formats: exact names, and a known one stays in force.
     {{"-f", "IBM", "a", "b"},
      22,
@@ -231,7 +238,8 @@ expected_copy(const bytes &in, const window_options &w)
                 std::min<int64_t>(last, -floor_div(delay * 1000 - w.sample_end * 1000LL, interval));
         }
         int64_t count = last - first + 1;
-        if (count < 0)
+        // A trace the window leaves without samples is left out; header-only traces stay.
+        if (count < 0 || (count == 0 && samples > 0))
             continue;
         bytes trace(header, header + 240);
         put_be(trace.data(), 1, 115, 2, count);
@@ -330,6 +338,15 @@ fixture(const std::string &name)
         f.set_bin(3225, 2, 1);
         return f.serialize();
     }
+    if (name == "two-delays") {
+        // Samples at 0, 4, ... 36 ms and at 100, 104, ... 136 ms.
+        segy_layout layout;
+        layout.traces = 2;
+        layout.samples = 10;
+        segy_file f = make_segy(layout);
+        f.traces[1].set(109, 2, 100);
+        return f.serialize();
+    }
     if (name == "no-samples")
         return one_trace(0, 0, 4000).serialize();
     if (name == "no-interval") {
@@ -400,8 +417,15 @@ static const copy_case copy_cases[] = {
     {"survey", {"-s", "50", "-S", "120"}, 0, "", ""},
     {"survey", {"-s", "104", "-S", "104"}, 0, "", ""},
     {"survey", {"-i", "12", "-s", "200", "-S", "300"}, 0, "", ""},
-    // Most traces lie wholly before this window: some keep a header alone, most are left out.
+    // Most traces lie wholly before this window and are left out.
     {"survey", {"-s", "1000", "-S", "1100"}, 0, "", ""},
+    // Windows that leave a trace no sample, one interval or more beyond its ends: the trace is
+    // left out and the binary header keeps the count of the last trace written.
+    {"two-delays", {"-s", "38"}, 0, "", ""},
+    {"two-delays", {"-s", "40"}, 0, "", ""},
+    {"two-delays", {"-s", "20", "-S", "96"}, 0, "", ""},
+    {"two-delays", {"-s", "40", "-S", "96"}, 0, "", none_copied},
+    {"two-delays", {"-s", "140"}, 0, "", none_copied},
     {"worked", {"-s", "250", "-S", "1000"}, 0, "", ""},
     {"worked", {"-s", "250", "-S", "1001"}, 0, "", ""},
     {"worked", {"-s", "109"}, 0, "", ""},
@@ -486,10 +510,10 @@ static const copy_case copy_cases[] = {
      34,
      "",
      "Unable to set delay recording time: Numerical result out of range\n"},
-    // Far beyond the trace, where 32 bits would wrap back into it.
+    // Far beyond the trace, where 32 bits would wrap back into it, and one interval past it.
     {"microsecond", {"-s", "2147483647"}, 0, "", none_copied},
     {"microsecond", {"-s", "2147483"}, 0, "", none_copied},
-    {"microsecond", {"-s", "1"}, 0, "", ""},
+    {"microsecond", {"-s", "1"}, 0, "", none_copied},
     // Malformed and short files.
     {"bad-extended", {}, 255, "", "Malformed binary header\n"},
     {"wide-samples", {}, 254, "", "Could not determine samples per trace\n"},

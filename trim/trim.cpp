@@ -78,14 +78,6 @@ static constexpr int exit_empty_interval = -4;
 // A file that ends early sets no errno of its own.
 static constexpr int exit_truncated = EIO;
 
-// Indexed by the result of parse_count.
-static constexpr const char *count_messages[] = {
-    "",
-    "num must be an integer",
-    "num must be non-negative",
-};
-static_assert(std::size(count_messages) == 3, "one message per parse_count result");
-
 // Indexed by format code, for the verbose listing.
 // clang-format off
 static constexpr const char *format_names[] = {
@@ -184,9 +176,10 @@ read_trim_options(int argc, char **argv)
         case 'S':
         case 'b':
         case 'B': {
-            int result = parse_count(optarg, count_option(&options, ch));
+            // The whole number counts: 4294967296 must not pass as 0.
+            int result = parse_count_whole(optarg, count_option(&options, ch));
             if (result != 0) {
-                options.error_message = count_messages[result];
+                options.error_message = count_message(result);
                 return options;
             }
             break;
@@ -348,7 +341,9 @@ skip_samples(std::FILE *src, const trace_geometry *geometry, char *trace, bool *
 }
 
 // Cuts the trace in `trace` to the time window and writes it with its rewritten header. Returns
-// false for a trace the window misses by more than a sample, which is left out.
+// false for a trace the window leaves without samples, which is left out: common readers refuse
+// a file that holds a trace of samples with none of them. Traces of a file whose traces hold no
+// samples at all stay header-only traces, as in the input.
 static bool
 copy_trace(const trim_options *options, const trace_geometry *geometry, char *header,
            const char *trace, char *binheader, int64_t copied, std::FILE *dst)
@@ -366,7 +361,7 @@ copy_trace(const trim_options *options, const trace_geometry *geometry, char *he
     if (!sample_window(geometry->samples, delay, interval, options->sample_begin,
                        options->sample_end, &window))
         std::exit(report_failure(exit_bad_trace_geometry, "Could not determine sample interval"));
-    if (window.count < 0)
+    if (window.count < 0 || (window.count == 0 && geometry->samples > 0))
         return false;
     // The delay is a signed 16-bit field; a later start than it can hold cannot be recorded.
     if (window.delay > INT16_MAX)
