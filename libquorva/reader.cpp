@@ -29,6 +29,8 @@ struct quorva_reader {
     int64_t consumed;
     std::size_t start; // first byte not consumed
     std::size_t end;   // end of the bytes read
+    std::size_t size;  // of the buffer
+    std::size_t span;  // the longest peek taken
     char *buffer;
 };
 
@@ -46,14 +48,14 @@ read_offset(const quorva_reader *reader)
     return reader->origin + reader->consumed + static_cast<int64_t>(reader->end - reader->start);
 }
 
-quorva_reader *
-quorva_reader_new(int fd)
+static quorva_reader *
+new_reader(int fd, std::size_t size, std::size_t span)
 {
     struct stat st;
     if (fstat(fd, &st) != 0)
         return nullptr;
     auto *reader = static_cast<quorva_reader *>(std::malloc(sizeof(quorva_reader)));
-    char *buffer = static_cast<char *>(std::malloc(buffer_size));
+    char *buffer = static_cast<char *>(std::malloc(size));
     if (!reader || !buffer) {
         std::free(reader);
         std::free(buffer);
@@ -61,8 +63,24 @@ quorva_reader_new(int fd)
         return nullptr;
     }
     off_t origin = S_ISREG(st.st_mode) ? lseek(fd, 0, SEEK_CUR) : -1;
-    *reader = {fd, origin >= 0, false, origin, st.st_size, 0, 0, 0, buffer};
+    *reader = {fd, origin >= 0, false, origin, st.st_size, 0, 0, 0, size, span, buffer};
     return reader;
+}
+
+quorva_reader *
+quorva_reader_new(int fd)
+{
+    return new_reader(fd, buffer_size, QUORVA_READER_SPAN);
+}
+
+quorva_reader *
+quorva_reader_new_sized(int fd, std::size_t size)
+{
+    if (size == 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return new_reader(fd, size, size);
 }
 
 void
@@ -95,7 +113,7 @@ quorva_reader_peek(quorva_reader *reader, std::size_t n, std::size_t *got)
 {
     if (got)
         *got = 0;
-    if (!reader || n > QUORVA_READER_SPAN) {
+    if (!reader || n > reader->span) {
         errno = EINVAL;
         return nullptr;
     }
@@ -107,7 +125,7 @@ quorva_reader_peek(quorva_reader *reader, std::size_t n, std::size_t *got)
         reader->end = have;
     }
     while (have < n) {
-        std::size_t want = buffer_size - reader->end;
+        std::size_t want = reader->size - reader->end;
         if (reader->sparse) {
             // Up to the end of the page that holds the last byte asked for.
             auto from = static_cast<std::size_t>(read_offset(reader));
@@ -147,8 +165,9 @@ skip_beyond(quorva_reader *reader, int64_t n)
     int64_t passed = 0;
     while (passed < n) {
         int64_t rest = n - passed;
-        std::size_t want =
-            rest < static_cast<int64_t>(buffer_size) ? static_cast<std::size_t>(rest) : buffer_size;
+        std::size_t want = rest < static_cast<int64_t>(reader->size)
+                               ? static_cast<std::size_t>(rest)
+                               : reader->size;
         ssize_t count = read_some(reader, want);
         if (count < 0)
             return -1;
