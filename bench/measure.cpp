@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Runs a command and prints its wall-clock seconds and peak resident memory in KiB. With -c, the
+// Runs a command and prints its wall-clock seconds, its peak resident memory in KiB and the
+// processor seconds it used (user and system). With -c, the
 // file's pages are first dropped from the page cache, so that the command reads it from disk.
 
 #include <cerrno>
@@ -65,6 +66,8 @@ main(int argc, char **argv)
             return 1;
         }
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    std::printf("%.3f %ld\n", elapsed.count(), usage.ru_maxrss);
+    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%.3f %ld %.3f\n", elapsed.count(), usage.ru_maxrss, cpu);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

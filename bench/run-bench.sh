@@ -75,17 +75,23 @@ references=("cat SRC > DST" "cat SRC > DST" "cat SRC > /dev/null" "its own full 
     "bare printf loop" "cat SRC > DST" "cat SRC > /dev/null" "its own full copy"
     "bare printf loop")
 
-declare -A seconds rss
+# ratio MEASURED REFERENCE KIND: the measured time over the reference's, or for KIND "rate" the
+# other way round; a reference too quick to time counts as a millisecond.
+ratio() { awk -v a="$1" -v b="$2" -v k="$3" 'BEGIN {
+    if (a < 0.001) a = 0.001; if (b < 0.001) b = 0.001; printf "%.4f", k == "rate" ? b / a : a / b }'; }
+
+declare -A seconds cpu rss
 for name in "${order[@]}"; do rss[$name]=0; done
-ratios=()
+ratios=() cpu_ratios=()
 for ((round = 0; round < rounds; ++round)); do
-    declare -A now=()
+    declare -A now=() now_cpu=()
     for name in "${order[@]}"; do
         rm -f "$dst"
         # shellcheck disable=SC2086 # the command lines are split into words on purpose
-        read -r t m <<< "$("$measure" ${command[$name]})"
-        now[$name]=$t
+        read -r t m c <<< "$("$measure" ${command[$name]})"
+        now[$name]=$t now_cpu[$name]=$c
         seconds[$name]="${seconds[$name]:-} $t"
+        cpu[$name]="${cpu[$name]:-} $c"
         if ((m > rss[$name])); then rss[$name]=$m; fi
     done
     if ((round == 0)); then
@@ -101,8 +107,8 @@ for ((round = 0; round < rounds; ++round)); do
     fi
     for ((i = 0; i < ${#rows[@]}; ++i)); do
         IFS='|' read -r label a b kind bar goal <<< "${rows[i]}"
-        ratios[i]="${ratios[i]:-} $(awk -v a="${now[$a]}" -v b="${now[$b]}" -v k="$kind" \
-            'BEGIN { printf "%.4f", k == "rate" ? b / a : a / b }')"
+        ratios[i]="${ratios[i]:-} $(ratio "${now[$a]}" "${now[$b]}" "$kind")"
+        cpu_ratios[i]="${cpu_ratios[i]:-} $(ratio "${now_cpu[$a]}" "${now_cpu[$b]}" "$kind")"
     done
 done
 
@@ -113,29 +119,32 @@ size_of() { awk -v s="$(stat -c %s "$1")" 'BEGIN { printf "%.2f GiB", s / 2^30 }
 echo "quorva benchmark: medians of $rounds rounds; $listed traces of 4240 bytes ($(size_of "$short")," \
     "$short_ilines inlines), $((long_ilines * xlines)) of 24240 bytes ($(size_of "$long"), $long_ilines inlines)"
 echo
-echo "| work | vs | seconds | reference seconds | ratio | bar | goal | peak RSS MiB |"
-echo "|---|---|---|---|---|---|---|---|"
+echo "Seconds are wall-clock; \"CPU ratio\" compares processor time (user and system), which the"
+echo "load of other processes on the machine sways less."
+echo
+echo "| work | vs | seconds | reference seconds | ratio | CPU ratio | bar | goal | peak RSS MiB |"
+echo "|---|---|---|---|---|---|---|---|---|"
 peak=0
 for ((i = 0; i < ${#rows[@]}; ++i)); do
     IFS='|' read -r label a b kind bar goal <<< "${rows[i]}"
     work_seconds=$(median <<< "${seconds[$a]}")
     reference_seconds=$(median <<< "${seconds[$b]}")
     m=$((rss[$a] > rss[$b] ? rss[$a] : rss[$b]))
-    printf '| %s | %s | %s | %s | %.2fx | %s | %s | %.1f |\n' "$label" "${references[i]}" \
-        "$work_seconds" "$reference_seconds" "$(median <<< "${ratios[i]}")" "$bar" "$goal" \
-        "$(awk -v m="$m" 'BEGIN { print m / 1024 }')"
+    printf '| %s | %s | %s | %s | %.2fx | %.2fx | %s | %s | %.1f |\n' "$label" "${references[i]}" \
+        "$work_seconds" "$reference_seconds" "$(median <<< "${ratios[i]}")" \
+        "$(median <<< "${cpu_ratios[i]}")" "$bar" "$goal" "$(awk -v m="$m" 'BEGIN { print m / 1024 }')"
 done
 for name in full part long_full long_part show cold_full cold_part cold_long_full cold_long_part cold_show; do
     if ((rss[$name] > peak)); then peak=${rss[$name]}; fi
 done
-awk -v m="$peak" 'BEGIN { printf "| peak RSS of any quorva run | | | | %.1f MiB | < 8 MiB | |\n", m / 1024 }'
+awk -v m="$peak" 'BEGIN { printf "| peak RSS of any quorva run | | | | %.1f MiB | | < 8 MiB | | |\n", m / 1024 }'
 
 # Beyond 4 GiB: a sparse survey of 128 KB traces; the last inline lies past the 4 GiB mark.
 rm -f "$short" "$long"
 big=$work/big.sgy
 big_ilines=200 big_xlines=182 big_samples=32000
 "$survey" "$big" "$big_ilines" "$big_xlines" "$big_samples" sparse
-read -r t m <<< "$("$measure" "$trim" -i "$big_ilines" "$big" "$dst")"
+read -r t m c <<< "$("$measure" "$trim" -i "$big_ilines" "$big" "$dst")"
 tail_bytes=$((big_xlines * (240 + big_samples * 4)))
 if cmp -s <(tail -c "$tail_bytes" "$big") <(tail -c "$tail_bytes" "$dst") &&
     (($(stat -c %s "$dst") == 3600 + tail_bytes)); then
