@@ -122,8 +122,9 @@ QUORVA_API int quorva_field_width(int position);
  * Forward reader: reads one input (a regular file, a pipe, a terminal) from front to back
  * through a buffer of its own, so that callers look at headers and samples in place and skip
  * what they do not need. Memory is fixed when the reader is made; nothing is allocated after.
- * On a regular file, skips past the buffer are free and the next read fetches only about what
- * is asked for; other inputs are read through, in large reads.
+ * On a regular file, skips past the buffer cost no read, and after a long skip (8 KiB or more)
+ * the file is looked at through a small window mapped into memory, so that only the pages
+ * peeked at are touched; other inputs are read through, in large reads.
  */
 typedef struct quorva_reader quorva_reader;
 
@@ -137,7 +138,7 @@ enum {
  * closed. Null on failure with errno set: ENOMEM, or EBADF for a descriptor that is not open. */
 QUORVA_API quorva_reader *quorva_reader_new(int fd);
 
-/* As quorva_reader_new, with a buffer of size bytes (at least 1) in place of the default one:
+/* As quorva_reader_new, with a buffer of size bytes (1 to 1 MiB) in place of the default one:
  * quorva_reader_peek then takes up to size bytes. For callers that know the longest span they
  * look at, and that make do with less memory when the default buffer cannot be had. */
 QUORVA_API quorva_reader *quorva_reader_new_sized(int fd, size_t size);

@@ -6,24 +6,39 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "quorva.h"
 
-// Large reads keep the system calls per megabyte few when the input is streamed.
+// Room for the longest peek and one read beside it.
 static constexpr std::size_t buffer_size = 1024 * 1024;
-static_assert(buffer_size >= 2 * QUORVA_READER_SPAN, "a peek of the longest span leaves room");
-// A skip that leaves the buffer by this much or more means the caller reads sparsely: the
-// following reads fetch about what is asked for, so that the pages skipped are never touched.
+// A streamed input is read in pieces of this size, and what is left of a piece moves to the
+// front before the next: so the part of the buffer in use stays in the processor's cache.
+static constexpr std::size_t stream_read = 128 * 1024;
+static_assert(buffer_size >= QUORVA_READER_SPAN + stream_read,
+              "a peek of the longest span leaves room for a read");
+// A skip that leaves the buffer by this much or more means the caller reads sparsely, a trace
+// header here and there: the file is then looked at through a window mapped into memory, where
+// a header costs no system call and the pages skipped are never touched.
 static constexpr int64_t sparse_skip = 8 * 1024;
-static constexpr std::size_t page_size = 4096;
+// Bounds the pages of the file mapped at any time, and so the resident memory.
+static constexpr std::size_t window_size = 2 * 1024 * 1024;
+static_assert(window_size >= 2 * QUORVA_READER_SPAN, "a window holds the longest peek");
+// The largest buffer quorva_reader_new_sized makes: a window holds a peek of its size too.
+static constexpr std::size_t largest_sized_buffer = window_size / 2;
 
 struct quorva_reader {
     int fd;
     // A regular file is read with pread at offsets of the reader's own, and skipped for free.
     bool positioned;
+    // Reading through the window rather than the buffer, which is then empty.
+    bool mapped;
+    // The window cannot be mapped: sparse reads fetch only up to the page end instead.
+    bool unmappable;
     bool sparse;
+    int64_t page_size;
     int64_t origin;    // offset of the first byte, on a regular file
     int64_t file_size; // last size seen, on a regular file
     int64_t consumed;
@@ -32,6 +47,9 @@ struct quorva_reader {
     std::size_t size;  // of the buffer
     std::size_t span;  // the longest peek taken
     char *buffer;
+    const char *window;
+    int64_t window_offset;
+    std::size_t window_length;
 };
 
 static int
@@ -41,11 +59,18 @@ fail(int error)
     return -1;
 }
 
+// Offset in the file of the next byte to consume, on a regular file.
+static int64_t
+next_offset(const quorva_reader *reader)
+{
+    return reader->origin + reader->consumed;
+}
+
 // Offset in the file of the byte after the last one read, on a regular file.
 static int64_t
 read_offset(const quorva_reader *reader)
 {
-    return reader->origin + reader->consumed + static_cast<int64_t>(reader->end - reader->start);
+    return next_offset(reader) + static_cast<int64_t>(reader->end - reader->start);
 }
 
 static quorva_reader *
@@ -62,8 +87,11 @@ new_reader(int fd, std::size_t size, std::size_t span)
         errno = ENOMEM;
         return nullptr;
     }
-    off_t origin = S_ISREG(st.st_mode) ? lseek(fd, 0, SEEK_CUR) : -1;
-    *reader = {fd, origin >= 0, false, origin, st.st_size, 0, 0, 0, size, span, buffer};
+    // Files of size 0 include those of /proc, whose size says nothing: they are read through.
+    off_t origin = S_ISREG(st.st_mode) && st.st_size > 0 ? lseek(fd, 0, SEEK_CUR) : -1;
+    long page_size = sysconf(_SC_PAGESIZE);
+    *reader = {fd, origin >= 0, false, page_size <= 0, false,  page_size, origin, st.st_size, 0,
+               0,  0,           size,  span,           buffer, nullptr,   0,      0};
     return reader;
 }
 
@@ -76,11 +104,20 @@ quorva_reader_new(int fd)
 quorva_reader *
 quorva_reader_new_sized(int fd, std::size_t size)
 {
-    if (size == 0) {
+    if (size == 0 || size > largest_sized_buffer) {
         errno = EINVAL;
         return nullptr;
     }
     return new_reader(fd, size, size);
+}
+
+static void
+unmap_window(quorva_reader *reader)
+{
+    if (reader->window)
+        munmap(const_cast<char *>(reader->window), reader->window_length);
+    reader->window = nullptr;
+    reader->window_length = 0;
 }
 
 void
@@ -89,9 +126,59 @@ quorva_reader_free(quorva_reader *reader)
     if (!reader)
         return;
     if (reader->positioned)
-        lseek(reader->fd, static_cast<off_t>(reader->origin + reader->consumed), SEEK_SET);
+        lseek(reader->fd, static_cast<off_t>(next_offset(reader)), SEEK_SET);
+    unmap_window(reader);
     std::free(reader->buffer);
     std::free(reader);
+}
+
+// The bytes of a regular file from offset on, at most n: makes sure the size seen is current
+// when offset + n lies beyond it, since the file may have grown. -1 when fstat fails.
+static int64_t
+bytes_from(quorva_reader *reader, int64_t offset, int64_t n)
+{
+    if (n > reader->file_size - offset) {
+        struct stat st;
+        if (fstat(reader->fd, &st) != 0)
+            return -1;
+        reader->file_size = st.st_size;
+    }
+    int64_t left = reader->file_size > offset ? reader->file_size - offset : 0;
+    return n < left ? n : left;
+}
+
+// The next n bytes through the window, moved or remapped to hold them. Null with errno on a
+// failure of fstat; null with errno 0 when the window cannot be mapped, for the buffer to serve.
+static const char *
+peek_mapped(quorva_reader *reader, std::size_t n, std::size_t *got)
+{
+    int64_t at = next_offset(reader);
+    int64_t count = bytes_from(reader, at, static_cast<int64_t>(n));
+    if (count < 0)
+        return nullptr;
+    *got = static_cast<std::size_t>(count);
+    if (count == 0)
+        return reader->buffer;
+    int64_t window_end = reader->window_offset + static_cast<int64_t>(reader->window_length);
+    if (!reader->window || at < reader->window_offset || at + count > window_end) {
+        unmap_window(reader);
+        int64_t base = at / reader->page_size * reader->page_size;
+        int64_t length = reader->file_size - base;
+        if (length > static_cast<int64_t>(window_size))
+            length = static_cast<int64_t>(window_size);
+        void *window = mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED,
+                            reader->fd, static_cast<off_t>(base));
+        if (window == MAP_FAILED) {
+            reader->unmappable = true;
+            reader->mapped = false;
+            errno = 0;
+            return nullptr;
+        }
+        reader->window = static_cast<const char *>(window);
+        reader->window_offset = base;
+        reader->window_length = static_cast<std::size_t>(length);
+    }
+    return reader->window + (at - reader->window_offset);
 }
 
 // One read into the free end of the buffer, of at most want bytes: the count, 0 at the end of
@@ -117,6 +204,15 @@ quorva_reader_peek(quorva_reader *reader, std::size_t n, std::size_t *got)
         errno = EINVAL;
         return nullptr;
     }
+    std::size_t ignored = 0;
+    if (!got)
+        got = &ignored;
+    if (reader->mapped) {
+        const char *view = peek_mapped(reader, n, got);
+        if (view || errno != 0)
+            return view;
+        // Not mappable after all: on through the buffer.
+    }
     std::size_t have = reader->end - reader->start;
     if (have < n && reader->start > 0) {
         // Fewer than n bytes move, so the buffer keeps most of its room for the reads below.
@@ -126,12 +222,15 @@ quorva_reader_peek(quorva_reader *reader, std::size_t n, std::size_t *got)
     }
     while (have < n) {
         std::size_t want = reader->size - reader->end;
+        if (want > stream_read)
+            want = stream_read;
         if (reader->sparse) {
             // Up to the end of the page that holds the last byte asked for.
-            auto from = static_cast<std::size_t>(read_offset(reader));
-            std::size_t to = (from + (n - have) + page_size - 1) / page_size * page_size;
-            if (to - from < want)
-                want = to - from;
+            int64_t from = read_offset(reader);
+            int64_t to = (from + static_cast<int64_t>(n - have) + reader->page_size - 1) /
+                         reader->page_size * reader->page_size;
+            if (to - from < static_cast<int64_t>(want))
+                want = static_cast<std::size_t>(to - from);
         }
         ssize_t count = read_some(reader, want);
         if (count < 0)
@@ -141,8 +240,7 @@ quorva_reader_peek(quorva_reader *reader, std::size_t n, std::size_t *got)
         reader->end += static_cast<std::size_t>(count);
         have += static_cast<std::size_t>(count);
     }
-    if (got)
-        *got = have < n ? have : n;
+    *got = have < n ? have : n;
     return reader->buffer + reader->start;
 }
 
@@ -150,24 +248,15 @@ quorva_reader_peek(quorva_reader *reader, std::size_t n, std::size_t *got)
 static int64_t
 skip_beyond(quorva_reader *reader, int64_t n)
 {
-    if (reader->positioned) {
-        int64_t offset = read_offset(reader);
-        if (n > reader->file_size - offset) {
-            // The file may have grown since it was last looked at.
-            struct stat st;
-            if (fstat(reader->fd, &st) != 0)
-                return -1;
-            reader->file_size = st.st_size;
-        }
-        int64_t left = reader->file_size > offset ? reader->file_size - offset : 0;
-        return n < left ? n : left;
-    }
+    if (reader->positioned)
+        return bytes_from(reader, next_offset(reader), n);
     int64_t passed = 0;
     while (passed < n) {
         int64_t rest = n - passed;
-        std::size_t want = rest < static_cast<int64_t>(reader->size)
-                               ? static_cast<std::size_t>(rest)
-                               : reader->size;
+        std::size_t want =
+            rest < static_cast<int64_t>(stream_read) ? static_cast<std::size_t>(rest) : stream_read;
+        if (want > reader->size)
+            want = reader->size;
         ssize_t count = read_some(reader, want);
         if (count < 0)
             return -1;
@@ -204,7 +293,12 @@ quorva_reader_skip(quorva_reader *reader, int64_t n, int64_t *skipped)
         return -1;
     }
     reader->consumed += passed;
-    reader->sparse = reader->positioned && n - have >= sparse_skip;
+    // A short skip goes back to streaming: the bytes up to the next skip are likely all wanted.
+    bool sparse = reader->positioned && n - have >= sparse_skip;
+    reader->mapped = sparse && !reader->unmappable;
+    reader->sparse = sparse && reader->unmappable;
+    if (!reader->mapped)
+        unmap_window(reader);
     if (skipped)
         *skipped = have + passed;
     return 0;
