@@ -142,12 +142,14 @@ parse_range(const char *argument, int argc, char **argv, trace_range *range)
     if (values[0] == 0)
         std::exit(report_failure(exit_out_of_range, "out of range"));
     while (n < 3 && optind < argc) {
-        int result = parse_count_whole(argv[optind], &values[n]);
+        // Only a whole number is taken: the digits that begin a file name such as 1.sgy are not.
+        int32_t value = 0;
+        int result = parse_count_whole(argv[optind], &value);
         if (result == count_not_integer)
             break;
         if (result != count_ok)
             std::exit(report_failure(exit_bad_argument, count_message(result)));
-        ++n;
+        values[n++] = value;
         ++optind;
     }
     *range = {values[0], values[1], values[2]};
@@ -309,6 +311,7 @@ print_range(quorva_file *file, const trace_geometry *geometry, const trace_range
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     showtrace_settings settings = {false, false, false, false, 0, nullptr, {nullptr, 0, 0}};
     settings.ranges.items =
         static_cast<trace_range *>(std::calloc(initial_range_capacity, sizeof(trace_range)));

@@ -231,7 +231,7 @@ expected_copy(const bytes &in, const window_options &w)
             interval = binary(3217);
         int64_t first = 0;
         int64_t last = samples - 1;
-        if (windowed && interval != 0) {
+        if (windowed && interval > 0) {
             first =
                 std::max<int64_t>(0, floor_div(w.sample_begin * 1000LL - delay * 1000, interval));
             last =
@@ -357,6 +357,13 @@ fixture(const std::string &name)
     if (name == "negative-interval") {
         segy_file f = one_trace(10, 100, 4000);
         f.traces[0].set(117, 2, -4000);
+        return f.serialize();
+    }
+    if (name == "binary-negative-interval") {
+        // 40000 us in the binary header, which reads negative; the trace's own field is 0.
+        segy_file f = one_trace(10, 0, 4000);
+        f.set_bin(3217, 2, 40000);
+        f.traces[0].set(117, 2, 0);
         return f.serialize();
     }
     if (name == "late-delay")
@@ -501,8 +508,15 @@ static const copy_case copy_cases[] = {
     {"no-interval", {"-s", "0", "-S", "100"}, 0, "", ""},
     {"no-interval", {"-s", "101"}, 254, "", "Could not determine sample interval\n"},
     {"no-interval", {"-S", "99"}, 254, "", "Could not determine sample interval\n"},
+    // A negative interval: fine while the window surely leaves the trace whole (its end past
+    // 100 ms + 10 x 65535 us).
     {"negative-interval", {}, 0, "", ""},
-    {"negative-interval", {"-S", "1000"}, 254, "", "Could not determine sample interval\n"},
+    {"negative-interval", {"-s", "0"}, 0, "", ""},
+    {"negative-interval", {"-s", "100", "-S", "1000"}, 0, "", ""},
+    {"negative-interval", {"-S", "500"}, 254, "", "Could not determine sample interval\n"},
+    {"negative-interval", {"-s", "101"}, 254, "", "Could not determine sample interval\n"},
+    {"binary-negative-interval", {"-s", "0"}, 0, "", ""},
+    {"binary-negative-interval", {"-s", "1"}, 254, "", "Could not determine sample interval\n"},
     // A new delay beyond the signed 16-bit field.
     {"late-delay", {"-s", "32000"}, 0, "", ""},
     {"late-delay",
@@ -673,6 +687,82 @@ TEST(TrimCli, AnOutputThatCannotSeekIsAFailure)
     bytes trim_status = read_file(test_dir() + "/trim-status");
     EXPECT_EQ(std::string(trim_status.begin(), trim_status.end()), "29\n");
     EXPECT_EQ(r.err, "Unable to write binary header: Illegal seek\n");
+}
+
+// Started with standard descriptors closed, the program must not open DST on one of them, where
+// the diagnostics or the verbose lines would be written into the copy.
+TEST(TrimCli, ClosedStandardDescriptorsStayOutOfTheOutput)
+{
+    const std::string bad_stdout = "write error: Bad file descriptor\n";
+    const struct {
+        const char *fixture;
+        std::vector<std::string> options;
+        const char *redirections;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"format7", {}, "<&- 2>&-", 0, ""},
+        {"survey", {"-i", "99"}, "<&- 2>&-", 0, ""},
+        {"survey", {"-vvv"}, "<&- >&-", 9, bad_stdout},
+        {"format7", {"-vvv", "-i", "11"}, "<&- >&- 2>&-", 9, ""},
+        {"survey", {"-v"}, ">&- 2>&-", 9, ""},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.fixture + (" " + joined(row.options)) + row.redirections);
+        bytes input = fixture(row.fixture);
+        std::string src = write_file("in.sgy", input);
+        std::string dst = test_dir() + "/out.sgy";
+        std::vector<std::string> args = row.options;
+        args.insert(args.end(), {src, dst});
+        run_result r = run_redirected(trim_path(), args, row.redirections);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, row.err);
+        EXPECT_EQ(read_file(dst), expected_copy(input, parse_window(row.options)));
+    }
+}
+
+// DST may not be the file that the verbose lines (standard output) or the diagnostics (standard
+// error) go to; it is refused before it is opened, so what the file held stays.
+TEST(TrimCli, RefusesAnOutputSharedWithItsText)
+{
+    const std::string to_stdout =
+        "quorva-trim: output file must be different from standard output with -v\n";
+    const std::string to_stderr =
+        "quorva-trim: output file must be different from standard error\n";
+    bytes input = survey().serialize();
+    std::string src = write_file("in.sgy", input);
+    std::string out = test_dir() + "/out.sgy";
+    std::string link = test_dir() + "/link.sgy";
+    const struct {
+        std::vector<std::string> args;
+        std::string redirections;
+        int status;
+        std::string err;
+        std::string file; // out.sgy afterwards; "COPY" for the copy of the input
+    } cases[] = {
+        {{"-v", src, "/dev/stdout"}, ">> " + out, 1, to_stdout, "kept"},
+        {{"-vvv", "-i", "11", src, link}, ">> " + out, 1, to_stdout, "kept"},
+        {{src, "/dev/stderr"}, "2>> " + out, 1, "", "kept" + to_stderr},
+        {{"-v", src, link}, "2>> " + out, 1, "", "kept" + to_stderr},
+        {{src, "/dev/stdout"}, "> " + out, 0, "", "COPY"},
+        {{"-v", src, "/dev/null"}, "> /dev/null 2> /dev/null", 0, "", "kept"},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(joined(row.args) + row.redirections);
+        write_file("out.sgy", bytes{'k', 'e', 'p', 't'});
+        std::filesystem::remove(link);
+        std::filesystem::create_hard_link(out, link);
+        run_result r = run_redirected(trim_path(), row.args, row.redirections);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, row.err);
+        bytes file = read_file(out);
+        if (row.file == "COPY")
+            EXPECT_EQ(file, input);
+        else
+            EXPECT_EQ(std::string(file.begin(), file.end()), row.file);
+    }
 }
 
 TEST(TrimCli, AFullDiskIsAFailure)

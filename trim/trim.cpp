@@ -277,17 +277,42 @@ say(const trim_options *options, int verbosity, const char *line)
         std::puts(line);
 }
 
+static bool
+is_open_as(int fd, const struct stat *file)
+{
+    struct stat open_stat;
+    return fstat(fd, &open_stat) == 0 && open_stat.st_dev == file->st_dev &&
+           open_stat.st_ino == file->st_ino;
+}
+
 // Opening DST for writing truncates it, so it may not be SRC under another name.
 static void
 refuse_same_file(int src, const char *dst)
 {
-    struct stat src_stat;
     struct stat dst_stat;
-    if (fstat(src, &src_stat) != 0 || stat(dst, &dst_stat) != 0)
+    if (stat(dst, &dst_stat) != 0)
         return;
-    if (src_stat.st_dev == dst_stat.st_dev && src_stat.st_ino == dst_stat.st_ino)
+    if (is_open_as(src, &dst_stat))
         std::exit(report_failure(exit_same_file,
                                  "quorva-trim: output file must be different from input file"));
+}
+
+// The verbose lines and the diagnostics would land inside DST if it were the file standard
+// output (with -v) or standard error writes to. A character device such as /dev/null holds no
+// file to spoil.
+static void
+refuse_shared_output(const trim_options *options)
+{
+    struct stat dst_stat;
+    if (stat(options->dst, &dst_stat) != 0 || S_ISCHR(dst_stat.st_mode))
+        return;
+    if (options->verbosity > 0 && is_open_as(STDOUT_FILENO, &dst_stat))
+        std::exit(report_failure(
+            exit_same_file,
+            "quorva-trim: output file must be different from standard output with -v"));
+    if (is_open_as(STDERR_FILENO, &dst_stat))
+        std::exit(report_failure(exit_same_file,
+                                 "quorva-trim: output file must be different from standard error"));
 }
 
 static void
@@ -577,6 +602,7 @@ copy_sub_cube(const trim_options *options)
     if (src < 0)
         fail_with_errno("Unable to open src");
     refuse_same_file(src, options->dst);
+    refuse_shared_output(options);
     int dst = open(options->dst, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (dst < 0)
         fail_with_errno("Unable to open dst");
@@ -628,6 +654,7 @@ copy_sub_cube(const trim_options *options)
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     trim_options options = read_trim_options(argc, argv);
     if (options.help) {
         std::puts(usage_text);
