@@ -238,8 +238,8 @@ expected_copy(const bytes &in, const window_options &w)
                 std::min<int64_t>(last, -floor_div(delay * 1000 - w.sample_end * 1000LL, interval));
         }
         int64_t count = last - first + 1;
-        // A trace the window leaves without samples is left out; header-only traces stay.
-        if (count < 0 || (count == 0 && samples > 0))
+        // A trace left without samples is left out.
+        if (count <= 0)
             continue;
         bytes trace(header, header + 240);
         put_be(trace.data(), 1, 115, 2, count);
@@ -523,9 +523,9 @@ static const copy_case copy_cases[] = {
      "",
      "sample format field is garbage. falling back to 4-byte float. override with --format\n"},
     {"format7", {"-f", "ieee"}, 0, "", ""},
-    // Samples per trace of 0: headers without samples.
-    {"no-samples", {}, 0, "", ""},
-    {"no-samples", {"-S", "10"}, 0, "", ""},
+    // Samples per trace of 0: traces of no samples, left out like those a window empties.
+    {"no-samples", {}, 0, "", none_copied},
+    {"no-samples", {"-S", "10"}, 0, "", none_copied},
     {"no-samples", {"-s", "10"}, 0, "", none_copied},
     // No sample interval anywhere: fine while the window leaves the trace whole.
     {"no-interval", {}, 0, "", ""},

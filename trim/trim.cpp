@@ -467,10 +467,9 @@ is_selected(const trim_options *options, const char *header)
 
 // Cuts the trace at `trace` (its header and samples, in the reader's buffer) to the time window
 // and adds it to the batch with its rewritten header; a header that the rewrite leaves as it is
-// goes out from where it lies. Returns false for a trace the window leaves without samples,
-// which is left out: common readers refuse a file that holds a trace of samples with none of
-// them. Traces of a file whose traces hold no samples at all stay header-only traces, as in the
-// input.
+// goes out from where it lies. Returns false for a trace left without samples, which is left
+// out: common readers refuse a whole file that holds a trace of no samples. That takes in every
+// trace of a file whose binary header gives no samples per trace.
 static bool
 copy_trace(const trim_options *options, const trace_geometry *geometry, const char *trace,
            int64_t copied, output_batch *batch, int32_t *kept)
@@ -489,7 +488,7 @@ copy_trace(const trim_options *options, const trace_geometry *geometry, const ch
                        options->sample_end, &window))
         fail_after_batch(batch, exit_bad_trace_geometry, "Could not determine sample interval",
                          nullptr);
-    if (window.count < 0 || (window.count == 0 && geometry->samples > 0))
+    if (window.count <= 0)
         return false;
     // The delay is a signed 16-bit field; a later start than it can hold cannot be recorded.
     if (window.delay > INT16_MAX)
