@@ -143,7 +143,9 @@ QUORVA_API quorva_reader *quorva_reader_new(int fd);
 
 /* As quorva_reader_new, with a buffer of size bytes (1 to 1 MiB) in place of the default one:
  * quorva_reader_peek then takes up to size bytes. For callers that know the longest span they
- * look at, and that make do with less memory when the default buffer cannot be had. */
+ * look at, and that make do with less memory when the default buffer cannot be had. Such a
+ * reader never maps the file: after a long skip its reads fetch only up to the end of the page
+ * asked for, and a file that shrinks or cannot be read under it makes a call fail. */
 QUORVA_API quorva_reader *quorva_reader_new_sized(int fd, size_t size);
 
 /* Releases the reader; null is accepted. On a regular file the descriptor's offset is left just

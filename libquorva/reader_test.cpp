@@ -257,3 +257,29 @@ TEST(Reader, ASizedReaderPeeksUpToItsSize)
     quorva_reader_free(reader);
     close(fd);
 }
+
+// Bytes a sized reader handed out stay readable when the file is cut short under it: they are
+// its own, never a mapped page that would raise SIGBUS.
+TEST(Reader, ASizedReaderOutlivesAFileCutShortUnderIt)
+{
+    const bytes data = pattern(1024 * 1024);
+    std::string path = write_file("data", data);
+    int fd = open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    quorva_reader *reader = quorva_reader_new_sized(fd, 64 * 1024);
+    ASSERT_NE(reader, nullptr);
+    // A long skip: the reader reads sparsely from here on.
+    ASSERT_EQ(quorva_reader_skip(reader, 100000, nullptr), 0);
+    std::size_t got = 0;
+    const char *p = quorva_reader_peek(reader, 240, &got);
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(got, 240u);
+    ASSERT_EQ(ftruncate(fd, 0), 0);
+    EXPECT_EQ(std::memcmp(p, data.data() + 100000, got), 0);
+    int64_t skipped = -1;
+    EXPECT_EQ(quorva_reader_skip(reader, 50000, &skipped), 0);
+    EXPECT_EQ(quorva_reader_peek(reader, 240, &got) != nullptr, true);
+    EXPECT_EQ(got, 0u);
+    quorva_reader_free(reader);
+    close(fd);
+}
