@@ -169,10 +169,15 @@ peek_mapped(quorva_reader *reader, std::size_t n, std::size_t *got)
     int64_t window_end = reader->window_offset + static_cast<int64_t>(reader->window_length);
     if (!reader->window || at < reader->window_offset || at + count > window_end) {
         unmap_window(reader);
-        int64_t base = at / reader->page_size * reader->page_size;
+        // Windows on multiples of their size meet the large pages the page cache keeps a file
+        // in, so that one fault maps many headers; a peek across the boundary shifts the window.
+        auto size = static_cast<int64_t>(window_size);
+        int64_t base = at / size * size;
+        if (at + count > base + size)
+            base = at / reader->page_size * reader->page_size;
         int64_t length = reader->file_size - base;
-        if (length > static_cast<int64_t>(window_size))
-            length = static_cast<int64_t>(window_size);
+        if (length > size)
+            length = size;
         void *window = mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED,
                             reader->fd, static_cast<off_t>(base));
         if (window == MAP_FAILED) {
