@@ -119,7 +119,9 @@ TEST(Reader, WalksAPipe)
     }
 }
 
-TEST(Reader, PeeksTheLongestSpanAcrossTheBufferEnd)
+// Across the end of what one read brought in, of the buffer after a long skip, and of a mapped
+// window of the file.
+TEST(Reader, PeeksTheLongestSpanAcrossEveryEnd)
 {
     const bytes data = pattern(3 * 1024 * 1024);
     std::string path = write_file("data", data);
@@ -129,8 +131,8 @@ TEST(Reader, PeeksTheLongestSpanAcrossTheBufferEnd)
     ASSERT_NE(reader, nullptr);
     std::size_t got = 0;
     ASSERT_NE(quorva_reader_peek(reader, 1, &got), nullptr);
-    // Lands a few bytes before the end of what the first read brought in.
-    for (int64_t at : {int64_t{1024 * 1024 - 7}, int64_t{2 * 1024 * 1024 - 3}}) {
+    for (int64_t at : {int64_t{128 * 1024 - 7}, int64_t{1024 * 1024 - 7},
+                       int64_t{2 * 1024 * 1024 - 3}, int64_t{2 * 1024 * 1024 + 5000}}) {
         SCOPED_TRACE(at);
         ASSERT_EQ(quorva_reader_skip(reader, at - quorva_reader_tell(reader), nullptr), 0);
         const char *p = quorva_reader_peek(reader, QUORVA_READER_SPAN, &got);
@@ -145,7 +147,7 @@ TEST(Reader, PeeksTheLongestSpanAcrossTheBufferEnd)
     errno = 0;
     EXPECT_NE(quorva_reader_skip(reader, -1, nullptr), 0);
     EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(quorva_reader_tell(reader), 2 * 1024 * 1024 - 3);
+    EXPECT_EQ(quorva_reader_tell(reader), 2 * 1024 * 1024 + 5000);
     quorva_reader_free(reader);
     close(fd);
 }
@@ -187,6 +189,34 @@ TEST(Reader, StopsAtTheEndOfAShortInput)
     EXPECT_EQ(skipped, 0);
     quorva_reader_free(reader);
     close(fds[0]);
+}
+
+// A file empty when the reader is made is read through, as files of /proc are, whose size says
+// nothing: so what is written to it later is read.
+TEST(Reader, ReadsAFileThatWasEmpty)
+{
+    std::string path = write_file("data", {});
+    int fd = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    quorva_reader *reader = quorva_reader_new(fd);
+    ASSERT_NE(reader, nullptr);
+    const bytes data = pattern(300000);
+    write_file("data", data);
+    walk(reader, data, 0, 8);
+    quorva_reader_free(reader);
+    close(fd);
+
+    fd = open("/proc/self/status", O_RDONLY);
+    ASSERT_GE(fd, 0);
+    reader = quorva_reader_new(fd);
+    ASSERT_NE(reader, nullptr);
+    std::size_t got = 0;
+    const char *p = quorva_reader_peek(reader, 5, &got);
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(got, 5u);
+    EXPECT_EQ(std::string(p, got), "Name:");
+    quorva_reader_free(reader);
+    close(fd);
 }
 
 TEST(Reader, ReportsReadErrors)
