@@ -141,6 +141,13 @@ enum {
  * closed. Null on failure with errno set: ENOMEM, or EBADF for a descriptor that is not open. */
 QUORVA_API quorva_reader *quorva_reader_new(int fd);
 
+/* As quorva_reader_new, with a buffer of size bytes (1 to 1 MiB) in place of the default one:
+ * quorva_reader_peek then takes up to size bytes. For callers that know the longest span they
+ * look at, and that make do with less memory when the default buffer cannot be had. Such a
+ * reader never maps the file: after a long skip its reads fetch only up to the end of the page
+ * asked for, and a file that shrinks or cannot be read under it makes a call fail. */
+QUORVA_API quorva_reader *quorva_reader_new_sized(int fd, size_t size);
+
 /* Releases the reader; null is accepted. On a regular file the descriptor's offset is left just
  * after the bytes consumed, so that the caller can go on reading from there. */
 QUORVA_API void quorva_reader_free(quorva_reader *reader);

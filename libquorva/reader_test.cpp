@@ -258,3 +258,63 @@ TEST(Reader, ReportsReadErrors)
     close(fds[0]);
     close(fds[1]);
 }
+
+// A reader of one short trace's room, as a caller short of memory makes it.
+TEST(Reader, ASizedReaderPeeksUpToItsSize)
+{
+    const bytes data = pattern(300 * 1000 + 11);
+    std::string path = write_file("data", data);
+    int fd = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    errno = 0;
+    EXPECT_EQ(quorva_reader_new_sized(fd, 0), nullptr);
+    EXPECT_EQ(errno, EINVAL);
+    constexpr std::size_t size = 4240;
+    quorva_reader *reader = quorva_reader_new_sized(fd, size);
+    ASSERT_NE(reader, nullptr);
+    std::size_t got = 0;
+    EXPECT_EQ(quorva_reader_peek(reader, size + 1, &got), nullptr);
+    EXPECT_EQ(errno, EINVAL);
+    std::mt19937 random(8);
+    const int64_t skips[] = {0, 1, 240, 4240, 30000};
+    int64_t at = 0;
+    while (at < static_cast<int64_t>(data.size())) {
+        SCOPED_TRACE(at);
+        std::size_t n = random() % (size + 1);
+        const char *p = quorva_reader_peek(reader, n, &got);
+        ASSERT_NE(p, nullptr);
+        ASSERT_EQ(got, std::min(n, left_after(data, at)));
+        ASSERT_EQ(std::memcmp(p, data.data() + at, got), 0);
+        int64_t skipped = 0;
+        ASSERT_EQ(quorva_reader_skip(reader, skips[random() % std::size(skips)], &skipped), 0);
+        at += skipped;
+    }
+    quorva_reader_free(reader);
+    close(fd);
+}
+
+// Bytes a sized reader handed out stay readable when the file is cut short under it: they are
+// its own, never a mapped page that would raise SIGBUS.
+TEST(Reader, ASizedReaderOutlivesAFileCutShortUnderIt)
+{
+    const bytes data = pattern(1024 * 1024);
+    std::string path = write_file("data", data);
+    int fd = open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    quorva_reader *reader = quorva_reader_new_sized(fd, 64 * 1024);
+    ASSERT_NE(reader, nullptr);
+    // A long skip: the reader reads sparsely from here on.
+    ASSERT_EQ(quorva_reader_skip(reader, 100000, nullptr), 0);
+    std::size_t got = 0;
+    const char *p = quorva_reader_peek(reader, 240, &got);
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(got, 240u);
+    ASSERT_EQ(ftruncate(fd, 0), 0);
+    EXPECT_EQ(std::memcmp(p, data.data() + 100000, got), 0);
+    int64_t skipped = -1;
+    EXPECT_EQ(quorva_reader_skip(reader, 50000, &skipped), 0);
+    EXPECT_EQ(quorva_reader_peek(reader, 240, &got) != nullptr, true);
+    EXPECT_EQ(got, 0u);
+    quorva_reader_free(reader);
+    close(fd);
+}
