@@ -8,7 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h> // open, fcntl, O_PATH
 #include <iterator>
+#include <unistd.h>
+
+#include "quorva.h"
 
 static constexpr int major_version = 0;
 static constexpr int minor_version = 0;
@@ -28,6 +32,23 @@ static constexpr format_name format_names[] = {
 };
 // clang-format on
 static_assert(std::size(format_names) == 5, "five format names");
+
+// Indexed by format code.
+// clang-format off
+static constexpr const char *format_labels[] = {
+    "invalid", "ibm", "long", "short", "fixed-point 4-byte float", "ieee", "invalid", "invalid", "char",
+};
+// clang-format on
+static_assert(std::size(format_labels) == 9, "one name per format code 0 to 8");
+
+// Indexed by the result of parse_count_whole.
+static constexpr const char *count_messages[] = {
+    nullptr,
+    "num must be an integer",
+    "num must be non-negative",
+    "num must be at most 2147483647",
+};
+static_assert(std::size(count_messages) == 4, "one message per parse_count_whole result");
 
 void
 print_error(const char *message)
@@ -89,6 +110,14 @@ parse_count_whole(const char *text, int32_t *out)
     return 0;
 }
 
+const char *
+count_message(int result)
+{
+    if (result < 0 || result >= static_cast<int>(std::size(count_messages)))
+        return nullptr;
+    return count_messages[result];
+}
+
 int32_t
 format_code(const char *name)
 {
@@ -96,6 +125,13 @@ format_code(const char *name)
         if (std::strcmp(name, f.name) == 0)
             return f.code;
     return 0;
+}
+
+int32_t
+format_option(const char *name, int32_t earlier)
+{
+    int32_t code = format_code(name);
+    return code != 0 ? code : earlier;
 }
 
 int32_t
@@ -119,6 +155,45 @@ usable_format(int32_t code)
     }
 }
 
+const char *
+sample_format_name(int32_t code)
+{
+    if (code < 0 || code >= static_cast<int32_t>(std::size(format_labels)))
+        return "invalid";
+    return format_labels[code];
+}
+
+int
+check_byte_positions(int32_t il_byte, int32_t xl_byte)
+{
+    // The library's field table holds the same 91 field starts as the trace field catalogue.
+    if (quorva_field_width(il_byte) == 0)
+        return report_failure(exit_bad_byte_position, "Invalid inline byte offset");
+    if (quorva_field_width(xl_byte) == 0)
+        return report_failure(exit_bad_byte_position, "Invalid crossline byte offset");
+    return 0;
+}
+
+void
+guard_standard_descriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // Open descriptors below this one are taken, so the lowest free number is this one.
+        int placeholder = open("/", O_PATH | O_DIRECTORY);
+        if (placeholder < 0) {
+            int error = errno;
+            std::exit(print_error_detail(error, "Unable to guard the standard descriptors",
+                                         std::strerror(error)));
+        }
+        if (placeholder != fd) {
+            dup2(placeholder, fd);
+            close(placeholder);
+        }
+    }
+}
+
 int
 print_version(const char *name)
 {
@@ -129,11 +204,16 @@ print_version(const char *name)
 int
 finish_output(int status)
 {
+    // A write that failed earlier left its cause in errno, which the output calls that succeeded
+    // after it leave alone; the final flush may well succeed and must not hide it.
+    int earlier = errno;
+    bool failed_earlier = std::ferror(stdout) != 0;
     errno = 0;
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+    if (std::fflush(stdout) == 0 && !failed_earlier)
         return status;
-    // A write that failed earlier may have left errno behind; EIO stands in when it did not.
-    int error = errno != 0 ? errno : EIO;
+    int error = failed_earlier ? earlier : errno;
+    if (error == 0)
+        error = EIO;
     print_error_detail(error, "write error", std::strerror(error));
     return status != 0 ? status : error;
 }

@@ -30,10 +30,14 @@ std::FILE *__real_fopen(const char *path, const char *mode);
 int __real_fclose(std::FILE *stream);
 quorva_file *__real_quorva_open(const char *path, const char *mode);
 int __real_quorva_close(quorva_file *file);
+quorva_reader *__real_quorva_reader_new(int fd);
+quorva_reader *__real_quorva_reader_new_sized(int fd, std::size_t size);
+void __real_quorva_reader_free(quorva_reader *reader);
 }
 
-// What a run holds: memory, streams, library handles and whatever a target tracks itself.
-enum class resource_kind { memory, stream, handle, other };
+// What a run holds: memory, streams, library handles and readers, and whatever a target tracks
+// itself.
+enum class resource_kind { memory, stream, handle, reader, other };
 
 struct ledger_entry {
     void *resource;
@@ -163,6 +167,32 @@ __wrap_quorva_close(quorva_file *file)
         forget(file);
     return __real_quorva_close(file);
 }
+
+quorva_reader *
+__wrap_quorva_reader_new(int fd)
+{
+    quorva_reader *reader = __real_quorva_reader_new(fd);
+    if (running && reader)
+        record(reader, resource_kind::reader, nullptr);
+    return reader;
+}
+
+quorva_reader *
+__wrap_quorva_reader_new_sized(int fd, std::size_t size)
+{
+    quorva_reader *reader = __real_quorva_reader_new_sized(fd, size);
+    if (running && reader)
+        record(reader, resource_kind::reader, nullptr);
+    return reader;
+}
+
+void
+__wrap_quorva_reader_free(quorva_reader *reader)
+{
+    if (running && reader)
+        forget(reader);
+    __real_quorva_reader_free(reader);
+}
 }
 
 void
@@ -195,6 +225,8 @@ kind_name(resource_kind kind)
         return "open stream";
     case resource_kind::handle:
         return "open quorva_file";
+    case resource_kind::reader:
+        return "quorva_reader";
     case resource_kind::other:
         break;
     }
@@ -211,6 +243,8 @@ release_all()
             __real_fclose(static_cast<std::FILE *>(e.resource));
         else if (e.kind == resource_kind::handle)
             __real_quorva_close(static_cast<quorva_file *>(e.resource));
+        else if (e.kind == resource_kind::reader)
+            __real_quorva_reader_free(static_cast<quorva_reader *>(e.resource));
         else if (e.kind == resource_kind::other)
             e.release(e.resource);
     }
@@ -433,7 +467,7 @@ run_program_in_process(const char *name, const std::vector<std::string> &args, c
         fail_check(what.c_str(), run);
     }
     release_all();
-    if (leftover_descriptors(descriptors, run.status != 0) != 0)
+    if (leftover_descriptors(descriptors, run.status != 0) != 0 && run.status == 0)
         fail_check("a successful run left a file descriptor open", run);
 
     std::string now = read_whole_file(input_path());

@@ -4,10 +4,10 @@
 //
 // A program target compiles the program's own source with main renamed to
 // quorva_fuzz_program_main and links with --wrap for exit, the allocation calls, fopen, fclose,
-// quorva_open and quorva_close (fuzz/CMakeLists.txt). The wrappers below turn the program's exit
-// into a return to run_program_in_process and keep a ledger of what the run allocated and
-// opened: a run that fails ends at once by design and leaves all that behind, which is released
-// here; a run that succeeds must have released everything itself.
+// quorva_open, quorva_close and the reader's new and free calls (fuzz/CMakeLists.txt). The wrappers
+// below turn the program's exit into a return to run_program_in_process and keep a ledger of what
+// the run allocated and opened: a run that fails ends at once by design and leaves all that behind,
+// which is released here; a run that succeeds must have released everything itself.
 #ifndef QUORVA_FUZZ_RUN_H
 #define QUORVA_FUZZ_RUN_H
 

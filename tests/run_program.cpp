@@ -83,6 +83,8 @@ run_program(const std::string &program, const std::vector<std::string> &args,
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
     else
         posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_TRUNC, 0600);
+    if (!options.cwd.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
 
     // argv[0] is the bare program name, as when a user runs it from PATH.
     std::string name = program.substr(program.find_last_of('/') + 1);
@@ -152,6 +154,15 @@ run_program(const std::string &program, const std::vector<std::string> &args,
     return result;
 }
 
+run_result
+run_redirected(const std::string &program, const std::vector<std::string> &args,
+               const std::string &redirections)
+{
+    std::vector<std::string> shell_args = {"-c", "exec \"$0\" \"$@\" " + redirections, program};
+    shell_args.insert(shell_args.end(), args.begin(), args.end());
+    return run_program("/bin/sh", shell_args);
+}
+
 std::string
 joined(const std::vector<std::string> &args)
 {
@@ -170,6 +181,14 @@ expect_case(const std::string &program, const std::vector<std::string> &args, co
     EXPECT_EQ(r.status, row.status);
     EXPECT_EQ(r.out, row.out);
     EXPECT_EQ(r.err, row.err);
+}
+
+void
+expect_no_crash(const run_result &r)
+{
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
 }
 
 const std::string &
@@ -197,5 +216,12 @@ const std::string &
 trim_path()
 {
     static const std::string path = QUORVA_TRIM;
+    return path;
+}
+
+const std::string &
+scan_path()
+{
+    static const std::string path = QUORVA_SCAN;
     return path;
 }

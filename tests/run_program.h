@@ -13,6 +13,8 @@ struct run_options {
     // Standard error goes to the same file as standard output; `out` then holds both, in the
     // order they were written.
     bool merge_stderr = false;
+    // When set, the program runs in this folder, so that operands can be relative names.
+    std::string cwd;
 };
 
 // How long a program may run before it counts as hung and is killed with SIGKILL.
@@ -41,15 +43,25 @@ std::string joined(const std::vector<std::string> &args);
 void expect_case(const std::string &program, const std::vector<std::string> &args,
                  const cli_case &row);
 
+// Checks that a run ended by itself, without a signal (a hang ends by SIGKILL) or a sanitizer
+// report, whatever its status.
+void expect_no_crash(const run_result &r);
+
 // Runs program with args and waits for it, at most run_deadline_seconds; argv[0] is the
 // program's file name.
 run_result run_program(const std::string &program, const std::vector<std::string> &args,
                        const run_options &options = {});
+
+// Runs program with args through /bin/sh, with shell redirections applied to it (such as
+// "<&- 2>&-" to start it with standard input and error closed); the status is the program's.
+run_result run_redirected(const std::string &program, const std::vector<std::string> &args,
+                          const std::string &redirections);
 
 // Paths of the built programs.
 const std::string &showbin_path();
 const std::string &showtext_path();
 const std::string &showtrace_path();
 const std::string &trim_path();
+const std::string &scan_path();
 
 #endif
