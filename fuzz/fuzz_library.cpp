@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Fuzzes libquorva's file operations on a file made from the input: open, the headers, the trace
-// count, trace headers and field access. The bytes before the file choose trace numbers, offsets,
-// sizes and field values; every result is checked against the file's own bytes.
+// count, trace headers, field access and the forward reader. The bytes before the file choose trace
+// numbers, offsets, sizes and field values; every result is checked against the file's own bytes.
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
@@ -164,6 +165,61 @@ check_trace_header(quorva_file *file, int index, int64_t trace0, int trsize, con
         fail("a trace header is not the file's bytes", index);
 }
 
+// The forward reader over the whole file: drawn peeks and skips, each checked against the file's
+// bytes and the reader's count of bytes consumed.
+static void
+check_reader(byte_reader *choices, const uint8_t *data, std::size_t size)
+{
+    int fd = open(file_path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail("cannot open the scratch file for the reader");
+    bool sized = next_byte(choices) & 1;
+    std::size_t buffer = 1 + static_cast<uint32_t>(next_int32(choices)) % (1u << 20);
+    quorva_reader *reader = sized ? quorva_reader_new_sized(fd, buffer) : quorva_reader_new(fd);
+    if (!reader)
+        fail("no reader on a readable file", errno);
+    std::size_t limit = sized ? buffer : QUORVA_READER_SPAN;
+    int64_t at = 0;
+    for (int step = 0; step < 16 && choices->size > 0; ++step) {
+        uint8_t op = next_byte(choices);
+        auto amount = static_cast<uint32_t>(next_int32(choices));
+        int64_t left = static_cast<int64_t>(size) - at;
+        errno = 0;
+        if (op & 1) {
+            // Up to just past the longest span the reader takes.
+            std::size_t n = amount % (limit + 2);
+            std::size_t got = 0;
+            const char *p = quorva_reader_peek(reader, n, &got);
+            if (n > limit) {
+                if (!sized && (p || errno == 0))
+                    fail("a peek past QUORVA_READER_SPAN did not fail", static_cast<int64_t>(n));
+                continue;
+            }
+            if (!p)
+                fail("a peek failed on a regular file", static_cast<int64_t>(n));
+            auto expected =
+                static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(n), left));
+            if (got != expected || std::memcmp(p, data + at, got) != 0)
+                fail("a peek is not the file's next bytes", static_cast<int64_t>(n));
+        } else {
+            int64_t n = op & 2 ? -1 - int64_t{amount} : int64_t{amount} % (4 * QUORVA_READER_SPAN);
+            int64_t skipped = -1;
+            int result = quorva_reader_skip(reader, n, &skipped);
+            if (n < 0) {
+                expect_failure(result, "a negative skip succeeded");
+                continue;
+            }
+            if (result != 0 || skipped != std::min(n, left))
+                fail("a skip did not pass its bytes, or the rest of the file", n);
+            at += skipped;
+        }
+        if (quorva_reader_tell(reader) != at)
+            fail("the reader's count of bytes consumed is wrong", quorva_reader_tell(reader));
+    }
+    quorva_reader_free(reader);
+    close(fd);
+}
+
 static int64_t
 draw_offset(byte_reader *choices, int64_t trace0)
 {
@@ -186,6 +242,7 @@ LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 {
     fuzz_input in = split_input(data, size);
     write_file(in.file, in.file_size);
+    check_reader(&in.choices, in.file, in.file_size);
 
     errno = 0;
     if (quorva_open(file_path().c_str(), "w") != nullptr || errno == 0)

@@ -3,8 +3,8 @@
 # (made afresh from the test fixtures, the demo survey and ../shared/segy-samples when present)
 # and on the corpus of its earlier runs, which it grows. Builds what it needs first.
 # Usage: fuzz/run-fuzz.sh TARGET|all SECONDS [BUILD_DIR]
-#   TARGET: library, showbin, showtext, showtrace, trim (fuzz/fuzz_TARGET.cpp); all runs every
-#   target built, one after the other, SECONDS each.
+#   TARGET: library, scan, showbin, showtext, showtrace, trim (fuzz/fuzz_TARGET.cpp); all runs
+#   every target built, one after the other, SECONDS each.
 #   BUILD_DIR: default build-fuzz, configured with clang++ and -DQUORVA_FUZZ=ON when new.
 # An input that breaks a check is written to BUILD_DIR/fuzz/artifacts/TARGET/ and the script
 # ends non-zero; rerun it with: BUILD_DIR/fuzz/fuzz_TARGET FILE
