@@ -268,3 +268,11 @@ TEST(Files, OffsetsBeyondFourGibibytes)
     EXPECT_NE(quorva_traceheader(file, count, th, 3600, trsize), 0);
     quorva_close(file);
 }
+
+TEST(Version, LibraryMatchesHeaderAndProject)
+{
+    EXPECT_EQ(quorva_version(), QUORVA_VERSION_NUMBER);
+    EXPECT_EQ(QUORVA_VERSION_NUMBER, QUORVA_VERSION_MAJOR * 1000 + QUORVA_VERSION_MINOR);
+    EXPECT_EQ(QUORVA_VERSION_MAJOR, QUORVA_PROJECT_VERSION_MAJOR);
+    EXPECT_EQ(QUORVA_VERSION_MINOR, QUORVA_PROJECT_VERSION_MINOR);
+}
