@@ -74,6 +74,12 @@ fi
 for program in "${programs[@]}"; do
     [ -f "$root/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done
+# Every call of quorva.h is in the library page's synopsis and has its link to the page.
+for name in $(grep -o 'QUORVA_API [^(]*(' "$source_dir/libquorva/quorva.h" |
+    sed -n 's/.*[ *]\(quorva_[a-z0-9_]*\)($/\1/p'); do
+    grep -q "$name(" "$source_dir/man/libquorva.3" || fail "libquorva(3) does not describe $name"
+    [ -e "$root/share/man/man3/$name.3.gz" ] || fail "no manual page link for $name"
+done
 for page in "$root"/share/man/man*/*; do
     out=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null) && [ -z "$out" ] ||
         fail "man -l $page: $out"
