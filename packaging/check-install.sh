@@ -126,4 +126,12 @@ depends=$(dpkg-deb -f "$source_dir"/build-package/quorva_*.deb Depends)
 [[ $depends == *libquorva0* && $depends == *libc6* ]] || fail "quorva depends on: $depends"
 expect_output 250 sh -c "LD_LIBRARY_PATH='$debroot/usr/lib/$multiarch' \
     '$debroot/usr/bin/quorva-showbin' '$demo' | awk '\$1 == \"hns\" { print \$2 }'"
+# libquorva-dev's CMake package and pkg-config file, from the unpacked packages.
+cmake -S "$source_dir/packaging/consumer" -B "$scratch/deb-consumer" \
+    -DCMAKE_PREFIX_PATH="$debroot/usr" >/dev/null
+cmake --build "$scratch/deb-consumer" >/dev/null
+expect_output "$expected" env LD_LIBRARY_PATH="$debroot/usr/lib/$multiarch" \
+    "$scratch/deb-consumer/consumer" "$demo"
+PKG_CONFIG_PATH=$debroot/usr/lib/$multiarch/pkgconfig pkg-config --exists quorva ||
+    fail "libquorva-dev's pkg-config file is not found"
 echo "every install check passed"
