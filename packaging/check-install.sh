@@ -74,6 +74,11 @@ fi
 for program in "${programs[@]}"; do
     [ -f "$root/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done
+# The pages name the version they describe.
+version=$(sed -n 's/^Version: //p' "$libdir/pkgconfig/quorva.pc")
+for page in "$source_dir"/man/*.[1-9]; do
+    grep -q "^\.TH .* \"quorva $version\"" "$page" || fail "$page does not say quorva $version"
+done
 # Every call of quorva.h is in the library page's synopsis and has its link to the page.
 for name in $(grep -o 'QUORVA_API [^(]*(' "$source_dir/libquorva/quorva.h" |
     sed -n 's/.*[ *]\(quorva_[a-z0-9_]*\)($/\1/p'); do
