@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h> // open, fcntl, O_PATH
 #include <iterator>
+#include <unistd.h>
 
 #include "quorva.h"
 
@@ -30,6 +32,15 @@ static constexpr format_name format_names[] = {
 };
 // clang-format on
 static_assert(std::size(format_names) == 5, "five format names");
+
+// Indexed by the result of parse_count_whole.
+static constexpr const char *count_messages[] = {
+    nullptr,
+    "num must be an integer",
+    "num must be non-negative",
+    "num must be at most 2147483647",
+};
+static_assert(std::size(count_messages) == 4, "one message per parse_count_whole result");
 
 void
 print_error(const char *message)
@@ -91,6 +102,14 @@ parse_count_whole(const char *text, int32_t *out)
     return 0;
 }
 
+const char *
+count_message(int result)
+{
+    if (result < 0 || result >= static_cast<int>(std::size(count_messages)))
+        return nullptr;
+    return count_messages[result];
+}
+
 int32_t
 format_code(const char *name)
 {
@@ -121,6 +140,26 @@ usable_format(int32_t code)
     }
 }
 
+void
+guard_standard_descriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // Open descriptors below this one are taken, so the lowest free number is this one.
+        int placeholder = open("/", O_PATH | O_DIRECTORY);
+        if (placeholder < 0) {
+            int error = errno;
+            std::exit(print_error_detail(error, "Unable to guard the standard descriptors",
+                                         std::strerror(error)));
+        }
+        if (placeholder != fd) {
+            dup2(placeholder, fd);
+            close(placeholder);
+        }
+    }
+}
+
 int
 print_version(const char *name)
 {
@@ -131,11 +170,16 @@ print_version(const char *name)
 int
 finish_output(int status)
 {
+    // A write that failed earlier left its cause in errno, which the output calls that succeeded
+    // after it leave alone; the final flush may well succeed and must not hide it.
+    int earlier = errno;
+    bool failed_earlier = std::ferror(stdout) != 0;
     errno = 0;
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+    if (std::fflush(stdout) == 0 && !failed_earlier)
         return status;
-    // A write that failed earlier may have left errno behind; EIO stands in when it did not.
-    int error = errno != 0 ? errno : EIO;
+    int error = failed_earlier ? earlier : errno;
+    if (error == 0)
+        error = EIO;
     print_error_detail(error, "write error", std::strerror(error));
     return status != 0 ? status : error;
 }

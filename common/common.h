@@ -33,11 +33,26 @@ int32_t usable_format(int32_t code);
 // 2147483647.
 int parse_count_whole(const char *text, int32_t *out);
 
+// The message that refuses a number for a parse_count_whole result of 1 to 3 ("num must be an
+// integer", "num must be non-negative", "num must be at most 2147483647"); null for 0.
+const char *count_message(int result);
+
+// The first call in every program's main. A program started with descriptor 0, 1 or 2 closed
+// would get that number back for the next file it or the library opens, and text meant for the
+// standard stream would land in that file (a diagnostic inside a SEG-Y output). So each closed
+// standard descriptor gets a placeholder that can be neither read nor written: a path-only
+// descriptor of the root folder. The standard streams then fail as on a closed descriptor (a
+// write to standard output with EBADF, which finish_output reports), and a path that names them,
+// such as /dev/stdout, opens a folder and is refused as one. Ends the run with errno if a
+// placeholder cannot be opened.
+void guard_standard_descriptors();
+
 // Prints "NAME (quorva version 0.0)"; returns 0.
 int print_version(const char *name);
 
 // The end of every run: a status of 0 holds only when standard output was written in full.
-// Otherwise reports the write error on standard error and returns a non-zero status.
+// Otherwise reports the write error on standard error and returns a non-zero status: the cause
+// of the first failed write when an earlier write failed, else that of the final flush.
 int finish_output(int status);
 
 #endif

@@ -3,6 +3,7 @@
 
 #include "quorva.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <climits>
@@ -16,6 +17,12 @@
 
 struct quorva_file {
     int fd;
+    // A pipe, or any other file that cannot seek, is read forward only. What lies before the first
+    // trace of a file without extended headers is kept once read, so the textual and binary
+    // headers can be read in any order; `position` counts the bytes taken from the stream.
+    bool stream;
+    int64_t position;
+    char head[QUORVA_TRACE0_MIN];
 };
 
 // A field: its 1-based position and its width in bytes.
@@ -133,17 +140,16 @@ fail(int error)
     return -1;
 }
 
-// Reads exactly n bytes at offset; a file that ends first is malformed.
+// Reads exactly n bytes into buf: at offset, or from the descriptor's own position of a stream
+// when offset is negative. A file that ends first is malformed.
 static int
-read_at(const quorva_file *file, void *buf, std::size_t n, int64_t offset)
+read_whole(int fd, char *buf, std::size_t n, int64_t offset)
 {
-    if (!file || !buf || offset < 0)
-        return fail(EINVAL);
-    auto *p = static_cast<char *>(buf);
     std::size_t done = 0;
     while (done < n) {
-        ssize_t got = pread(file->fd, p + done, n - done,
-                            static_cast<off_t>(offset) + static_cast<off_t>(done));
+        ssize_t got = offset < 0 ? read(fd, buf + done, n - done)
+                                 : pread(fd, buf + done, n - done,
+                                         static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -154,6 +160,64 @@ read_at(const quorva_file *file, void *buf, std::size_t n, int64_t offset)
         done += static_cast<std::size_t>(got);
     }
     return 0;
+}
+
+// Takes the next n bytes of a stream into buf, or drops them when buf is null.
+static int
+take_from_stream(quorva_file *file, char *buf, int64_t n)
+{
+    char dropped[QUORVA_TEXTHEADER_SIZE];
+    while (n > 0) {
+        int64_t part = buf ? n : std::min<int64_t>(n, sizeof dropped);
+        if (read_whole(file->fd, buf ? buf : dropped, static_cast<std::size_t>(part), -1) != 0)
+            return -1;
+        file->position += part;
+        n -= part;
+        if (buf)
+            buf += part;
+    }
+    return 0;
+}
+
+// Serves a read from a stream: bytes before the end of the kept head come from the head, filled
+// as far as needed, later ones from the stream, which cannot go back.
+static int
+read_stream(quorva_file *file, char *buf, std::size_t n, int64_t offset)
+{
+    constexpr auto head_size = int64_t{sizeof file->head};
+    const int64_t end = offset + static_cast<int64_t>(n);
+    const int64_t head_end = std::min(end, head_size);
+    if (offset < head_end) {
+        if (file->position < head_end &&
+            take_from_stream(file, file->head + file->position, head_end - file->position) != 0)
+            return -1;
+        std::memcpy(buf, file->head + offset, static_cast<std::size_t>(head_end - offset));
+        buf += head_end - offset;
+        offset = head_end;
+    }
+    if (offset == end)
+        return 0;
+    // The head is kept whole even where a read passes over it.
+    if (file->position < head_size &&
+        take_from_stream(file, file->head + file->position, head_size - file->position) != 0)
+        return -1;
+    if (offset < file->position)
+        return fail(ESPIPE);
+    if (take_from_stream(file, nullptr, offset - file->position) != 0)
+        return -1;
+    return take_from_stream(file, buf, end - offset);
+}
+
+// Reads exactly n bytes at offset; a file that ends first is malformed.
+static int
+read_at(quorva_file *file, void *buf, std::size_t n, int64_t offset)
+{
+    if (!file || !buf || offset < 0)
+        return fail(EINVAL);
+    auto *p = static_cast<char *>(buf);
+    if (file->stream)
+        return read_stream(file, p, n, offset);
+    return read_whole(file->fd, p, n, offset);
 }
 
 static bool
@@ -305,6 +369,10 @@ quorva_open(const char *path, const char *mode)
         return nullptr;
     }
     file->fd = fd;
+    // Pipes, sockets, terminals and tape drives are read forward; some of these accept lseek
+    // and still refuse a positioned read.
+    file->stream = !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode);
+    file->position = 0;
     return file;
 }
 
@@ -414,6 +482,9 @@ quorva_traces(quorva_file *file, int *traces, int64_t trace0, int trsize)
 {
     if (!file || !traces)
         return fail(EINVAL);
+    // A stream has no size to count traces by.
+    if (file->stream)
+        return fail(ESPIPE);
     struct stat st;
     if (fstat(file->fd, &st) != 0)
         return -1;

@@ -47,7 +47,9 @@ typedef struct quorva_file quorva_file;
  */
 
 /* Opens path for reading ("r" or "rb"). Null on failure, errno set. Directories are refused
- * (EISDIR). */
+ * (EISDIR). A file that cannot seek, such as a pipe, is read forward: its first 3600 bytes are
+ * kept once read, and a read that would need to go back before what was taken from it since
+ * fails with ESPIPE, so extended textual headers and trace headers come in increasing order. */
 QUORVA_API quorva_file *quorva_open(const char *path, const char *mode);
 
 /* Releases the handle; null is accepted. */
@@ -102,7 +104,8 @@ QUORVA_API int quorva_trsize(int format, int samples);
  * Stores in *traces the number of whole traces (240 + trsize bytes each) from
  * trace0 to the end of the file; a partial trace at the end is not counted.
  * Fails with EINVAL when trace0 is below 3600 or beyond the end of the file or
- * when trsize is negative, and with EFBIG for more than INT_MAX traces.
+ * when trsize is negative, with EFBIG for more than INT_MAX traces, and with
+ * ESPIPE for a file that cannot seek, which has no size to count by.
  */
 QUORVA_API int quorva_traces(quorva_file *file, int *traces, int64_t trace0, int trsize);
 

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
@@ -266,6 +267,90 @@ TEST(Files, OffsetsBeyondFourGibibytes)
     char th[QUORVA_TRACEHEADER_SIZE];
     EXPECT_EQ(quorva_traceheader(file, count - 1, th, 3600, trsize), 0);
     EXPECT_NE(quorva_traceheader(file, count, th, 3600, trsize), 0);
+    quorva_close(file);
+}
+
+// The bytes of data, put whole into a pipe (they fit its buffer), opened by path like a file.
+struct piped {
+    int ends[2] = {-1, -1};
+    std::string path;
+
+    explicit piped(const bytes &data)
+    {
+        if (pipe(ends) != 0 ||
+            write(ends[1], data.data(), data.size()) != static_cast<ssize_t>(data.size()))
+            throw std::runtime_error("cannot fill a pipe");
+        close(ends[1]);
+        path = "/dev/fd/" + std::to_string(ends[0]);
+    }
+    ~piped()
+    {
+        close(ends[0]);
+    }
+};
+
+TEST(Files, PipesAreReadForward)
+{
+    segy_file f = make_segy({.traces = 3, .samples = 5, .format = 1, .extended = 2});
+    std::string path = write_segy("piped.sgy", f);
+    quorva_file *regular = quorva_open(path.c_str(), "r");
+    ASSERT_NE(regular, nullptr);
+    piped stream(f.serialize());
+    quorva_file *file = quorva_open(stream.path.c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    const int64_t trace0 = 3600 + 2 * 3200;
+
+    // Skipping over the first extended header, then back to the headers that are kept.
+    char text[QUORVA_TEXTHEADER_SIZE + 1];
+    char expected[QUORVA_TEXTHEADER_SIZE + 1];
+    ASSERT_EQ(quorva_read_ext_textheader(file, 1, text), 0);
+    ASSERT_EQ(quorva_read_ext_textheader(regular, 1, expected), 0);
+    EXPECT_EQ(std::string(text), std::string(expected));
+    char bin[QUORVA_BINHEADER_SIZE];
+    char expected_bin[QUORVA_BINHEADER_SIZE];
+    ASSERT_EQ(quorva_binheader(file, bin), 0);
+    ASSERT_EQ(quorva_binheader(regular, expected_bin), 0);
+    EXPECT_EQ(std::memcmp(bin, expected_bin, sizeof bin), 0);
+    ASSERT_EQ(quorva_read_textheader(file, text), 0);
+    ASSERT_EQ(quorva_read_textheader(regular, expected), 0);
+    EXPECT_EQ(std::string(text), std::string(expected));
+
+    // What has gone by cannot be read again, and a stream has no size.
+    errno = 0;
+    EXPECT_NE(quorva_read_ext_textheader(file, 0, text), 0);
+    EXPECT_EQ(errno, ESPIPE);
+    int traces = -1;
+    errno = 0;
+    EXPECT_NE(quorva_traces(file, &traces, trace0, 20), 0);
+    EXPECT_EQ(errno, ESPIPE);
+    EXPECT_EQ(traces, -1);
+
+    // Trace headers in increasing order.
+    char th[QUORVA_TRACEHEADER_SIZE];
+    int value = 0;
+    ASSERT_EQ(quorva_traceheader(file, 0, th, trace0, 20), 0);
+    quorva_get_field(th, 1, &value);
+    EXPECT_EQ(value, 1);
+    ASSERT_EQ(quorva_traceheader(file, 2, th, trace0, 20), 0);
+    quorva_get_field(th, 1, &value);
+    EXPECT_EQ(value, 3);
+    errno = 0;
+    EXPECT_NE(quorva_traceheader(file, 1, th, trace0, 20), 0);
+    EXPECT_EQ(errno, ESPIPE);
+    errno = 0;
+    EXPECT_NE(quorva_traceheader(file, 3, th, trace0, 20), 0) << "past the end";
+    EXPECT_EQ(errno, EINVAL);
+    quorva_close(file);
+    quorva_close(regular);
+
+    // A stream that ends inside the binary header.
+    piped short_stream(bytes(3300, 0x40));
+    file = quorva_open(short_stream.path.c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(quorva_read_textheader(file, text), 0);
+    errno = 0;
+    EXPECT_NE(quorva_binheader(file, bin), 0);
+    EXPECT_EQ(errno, EINVAL);
     quorva_close(file);
 }
 

@@ -126,6 +126,7 @@ print_fields(const char *binheader, bool describe, bool nonzero)
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     if (argc == 1) {
         int status = report_failure(exit_missing_argument, "Missing argument\n");
         std::puts(usage_text);

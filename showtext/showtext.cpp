@@ -149,6 +149,7 @@ print_file(const char *path, header_selection *selection, bool all_headers, bool
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     // Set straight through the option table; they live for the whole run.
     int all_headers = 0;
     int strict = 0;

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <getopt.h> // getopt_long, struct option, optind
-#include <iterator>
 
 #include "common.h"
 #include "quorva.h"
@@ -64,21 +63,10 @@ static constexpr int exit_out_of_range = -3;
 // this stands in for it then, because such a run must not look like a success.
 static constexpr int exit_past_last_trace = ERANGE;
 
-// The results of parse_count_whole: those of parse_count, and one more for numbers beyond 32
-// bits, which would otherwise pass as a different, smaller trace number.
+// The results of parse_count_whole that the parser tells apart; numbers beyond 32 bits are
+// refused, since they would otherwise pass as a different, smaller trace number.
 static constexpr int count_ok = 0;
 static constexpr int count_not_integer = 1;
-static constexpr int count_negative = 2;
-static constexpr int count_too_large = 3;
-
-static constexpr const char *count_messages[] = {
-    nullptr,
-    "num must be an integer",
-    "num must be non-negative",
-    "num must be at most 2147483647",
-};
-
-static_assert(std::size(count_messages) == count_too_large + 1, "one message per result");
 
 static constexpr std::size_t initial_range_capacity = 32;
 
@@ -154,12 +142,14 @@ parse_range(const char *argument, int argc, char **argv, trace_range *range)
     if (values[0] == 0)
         std::exit(report_failure(exit_out_of_range, "out of range"));
     while (n < 3 && optind < argc) {
-        int result = parse_count_whole(argv[optind], &values[n]);
+        // Only a whole number is taken: the digits that begin a file name such as 1.sgy are not.
+        int32_t value = 0;
+        int result = parse_count_whole(argv[optind], &value);
         if (result == count_not_integer)
             break;
         if (result != count_ok)
-            std::exit(report_failure(exit_bad_argument, count_messages[result]));
-        ++n;
+            std::exit(report_failure(exit_bad_argument, count_message(result)));
+        values[n++] = value;
         ++optind;
     }
     *range = {values[0], values[1], values[2]};
@@ -171,7 +161,7 @@ parse_trace(const char *argument, trace_range *range)
     int32_t number = 0;
     int result = parse_count_whole(argument, &number);
     if (result != count_ok)
-        std::exit(report_failure(exit_bad_argument, count_messages[result]));
+        std::exit(report_failure(exit_bad_argument, count_message(result)));
     if (number == 0)
         std::exit(report_failure(exit_out_of_range, "out of range"));
     *range = {number, number, 0};
@@ -277,6 +267,7 @@ print_range(quorva_file *file, const trace_geometry *geometry, const trace_range
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     showtrace_settings settings = {false, false, false, false, 0, nullptr, {nullptr, 0, 0}};
     settings.ranges.items =
         static_cast<trace_range *>(std::calloc(initial_range_capacity, sizeof(trace_range)));

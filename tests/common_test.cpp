@@ -68,6 +68,15 @@ TEST(ParseCount, WholeNumbers)
     }
 }
 
+TEST(ParseCount, MessagesForRefusedNumbers)
+{
+    EXPECT_EQ(count_message(0), nullptr);
+    EXPECT_STREQ(count_message(1), "num must be an integer");
+    EXPECT_STREQ(count_message(2), "num must be non-negative");
+    EXPECT_STREQ(count_message(3), "num must be at most 2147483647");
+    EXPECT_EQ(count_message(4), nullptr);
+}
+
 TEST(Diagnostics, MessagesAndCodes)
 {
     testing::internal::CaptureStderr();

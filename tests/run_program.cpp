@@ -57,6 +57,8 @@ run_program(const std::string &program, const std::vector<std::string> &args,
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
     else
         posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_TRUNC, 0600);
+    if (!options.cwd.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
 
     // argv[0] is the bare program name, as when a user runs it from PATH.
     std::string name = program.substr(program.find_last_of('/') + 1);
@@ -117,6 +119,15 @@ run_program(const std::string &program, const std::vector<std::string> &args,
         std::remove(err_path.c_str());
     }
     return result;
+}
+
+run_result
+run_redirected(const std::string &program, const std::vector<std::string> &args,
+               const std::string &redirections)
+{
+    std::vector<std::string> shell_args = {"-c", "exec \"$0\" \"$@\" " + redirections, program};
+    shell_args.insert(shell_args.end(), args.begin(), args.end());
+    return run_program("/bin/sh", shell_args);
 }
 
 std::string

@@ -13,6 +13,8 @@ struct run_options {
     // Standard error goes to the same file as standard output; `out` then holds both, in the
     // order they were written.
     bool merge_stderr = false;
+    // When set, the program runs in this folder, so that operands can be relative names.
+    std::string cwd;
 };
 
 // How long a program may run before it counts as hung and is killed with SIGKILL.
@@ -45,6 +47,11 @@ void expect_case(const std::string &program, const std::vector<std::string> &arg
 // program's file name.
 run_result run_program(const std::string &program, const std::vector<std::string> &args,
                        const run_options &options = {});
+
+// Runs program with args through /bin/sh, with shell redirections applied to it (such as
+// "<&- 2>&-" to start it with standard input and error closed); the status is the program's.
+run_result run_redirected(const std::string &program, const std::vector<std::string> &args,
+                          const std::string &redirections);
 
 // Paths of the built programs.
 const std::string &showbin_path();

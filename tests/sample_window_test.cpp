@@ -45,9 +45,15 @@ static constexpr window_case window_cases[] = {
     {10,     100,    0,      50,        200,      true,  0,   10,  100},
     {10,     100,    0,      101,       open_end, false, 0,   0,   0},
     {10,     100,    0,      0,         99,       false, 0,   0,   0},
-    // A negative interval matters only when a window is asked for.
-    {10,     100,    -4000,  0,         1000,     false, 0,   0,   0},
+    // A negative interval matters only when the window cuts the trace; its end must lie past
+    // the trace at any interval a 16-bit field can mean (10 x 65535 us after 100 ms).
     {10,     100,    -25536, -1,        open_end, true,  0,   10,  100},
+    {10,     0,      -25536, 0,         open_end, true,  0,   10,  0},
+    {10,     100,    -4000,  100,       756,      true,  0,   10,  100},
+    {10,     100,    -4000,  0,         1000,     true,  0,   10,  100},
+    {10,     100,    -4000,  0,         755,      false, 0,   0,   0},
+    {10,     100,    -4000,  101,       open_end, false, 0,   0,   0},
+    {10,     100,    -1,     -1,        200,      false, 0,   0,   0},
     // Far beyond the trace the values stay whole instead of wrapping into it.
     {1000,   0,      1,      INT32_MAX, open_end, true,  2147483647000, -2147483646000, 2147483647},
     // Samples x interval beyond 32 bits.

@@ -522,6 +522,33 @@ TEST(ShowtraceCli, Selections)
     }
 }
 
+// Survey names that begin with digits are operands, not values of -r: the program runs in the
+// folder of the files so that they can be named as they are.
+TEST(ShowtraceCli, RangeLeavesFileNamesThatBeginWithDigits)
+{
+    for (const char *name : {"1.sgy", "7x.sgy", "3x.sgy", "2019_line.sgy"})
+        write_segy(name, survey());
+    const selection_case cases[] = {
+        {{"-r", "5", "1.sgy"}, 0, "5", ""},
+        {{"-r", "2", "7x.sgy"}, 0, "2", ""},
+        {{"-s", "-r", "5", "1.sgy"}, 0, "5", ""},
+        {{"-r", "3", "2019_line.sgy"}, 0, "3", ""},
+        {{"-r", "2", "9", "3x.sgy"}, 0, "2 3 4 5 6 7 8 9", ""},
+        {{"-s", "-r", "2", "6", "7x.sgy"}, 0, "2 3 4 5 6", ""},
+        {{"-r", "1 9", "2019_line.sgy"}, 0, "1 2 3 4 5 6 7 8 9", ""},
+        {{"-r", "4", "1.sgy", "-t", "2"}, 0, "4 2", ""},
+    };
+    run_options in_folder;
+    in_folder.cwd = test_dir();
+    for (const selection_case &row : cases) {
+        SCOPED_TRACE(joined(row.args));
+        run_result r = run_program(showtrace_path(), row.args, in_folder);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(traces_listed(r.out), row.traces);
+        EXPECT_EQ(r.err, row.err);
+    }
+}
+
 TEST(ShowtraceCli, ManySelectionsKeepTheirOrder)
 {
     std::string file = fixture("S");

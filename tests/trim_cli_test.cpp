@@ -65,13 +65,20 @@ static const cli_case check_cases[] = {
     // Numbers.
     {{"-i", "12abc", "a", "b"}, 22, "", "num must be an integer\n"},
     {{"-S", "-5", "a", "b"}, 22, "", "num must be non-negative\n"},
-    {{"--sample-end", "2147483648", "a", "b"}, 22, "", "num must be non-negative\n"},
     {{"-i", "12abc", "a"}, 22, "", "num must be an integer\n"},
     {{"-i", "", "-I", "0", "a", "a"}, 1, "", same_file},
-    {{"-i", "5", "-I", "4294967297", "a", "b"},
-     252,
-     "",
-     "Invalid iline interval - file would be empty\n"},
+    {{"-i", " 7", "-X", "+2147483647", "a", "a"}, 1, "", same_file},
+    // The whole number counts, not its low 32 bits, for every numeric option.
+    {{"--sample-end", "2147483648", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-i", "5", "-I", "4294967297", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-I", "4294967296", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-i", "4294967296", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-x", "99999999999999999999", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-X", "4294967396", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-s", "4294967296", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-b", "4294967485", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"--xl=4294967489", "a", "b"}, 22, "", "num must be at most 2147483647\n"},
+    {{"-i", "-4294967295", "a", "b"}, 22, "", "num must be non-negative\n"},
     // Formats: exact names, and a known one stays in force.
     {{"-f", "IBM", "a", "b"},
      22,
@@ -224,14 +231,15 @@ expected_copy(const bytes &in, const window_options &w)
             interval = binary(3217);
         int64_t first = 0;
         int64_t last = samples - 1;
-        if (windowed && interval != 0) {
+        if (windowed && interval > 0) {
             first =
                 std::max<int64_t>(0, floor_div(w.sample_begin * 1000LL - delay * 1000, interval));
             last =
                 std::min<int64_t>(last, -floor_div(delay * 1000 - w.sample_end * 1000LL, interval));
         }
         int64_t count = last - first + 1;
-        if (count < 0)
+        // A trace left without samples is left out.
+        if (count <= 0)
             continue;
         bytes trace(header, header + 240);
         put_be(trace.data(), 1, 115, 2, count);
@@ -330,6 +338,15 @@ fixture(const std::string &name)
         f.set_bin(3225, 2, 1);
         return f.serialize();
     }
+    if (name == "two-delays") {
+        // Samples at 0, 4, ... 36 ms and at 100, 104, ... 136 ms.
+        segy_layout layout;
+        layout.traces = 2;
+        layout.samples = 10;
+        segy_file f = make_segy(layout);
+        f.traces[1].set(109, 2, 100);
+        return f.serialize();
+    }
     if (name == "no-samples")
         return one_trace(0, 0, 4000).serialize();
     if (name == "no-interval") {
@@ -340,6 +357,13 @@ fixture(const std::string &name)
     if (name == "negative-interval") {
         segy_file f = one_trace(10, 100, 4000);
         f.traces[0].set(117, 2, -4000);
+        return f.serialize();
+    }
+    if (name == "binary-negative-interval") {
+        // 40000 us in the binary header, which reads negative; the trace's own field is 0.
+        segy_file f = one_trace(10, 0, 4000);
+        f.set_bin(3217, 2, 40000);
+        f.traces[0].set(117, 2, 0);
         return f.serialize();
     }
     if (name == "late-delay")
@@ -400,8 +424,15 @@ static const copy_case copy_cases[] = {
     {"survey", {"-s", "50", "-S", "120"}, 0, "", ""},
     {"survey", {"-s", "104", "-S", "104"}, 0, "", ""},
     {"survey", {"-i", "12", "-s", "200", "-S", "300"}, 0, "", ""},
-    // Most traces lie wholly before this window: some keep a header alone, most are left out.
+    // Most traces lie wholly before this window and are left out.
     {"survey", {"-s", "1000", "-S", "1100"}, 0, "", ""},
+    // Windows that leave a trace no sample, one interval or more beyond its ends: the trace is
+    // left out and the binary header keeps the count of the last trace written.
+    {"two-delays", {"-s", "38"}, 0, "", ""},
+    {"two-delays", {"-s", "40"}, 0, "", ""},
+    {"two-delays", {"-s", "20", "-S", "96"}, 0, "", ""},
+    {"two-delays", {"-s", "40", "-S", "96"}, 0, "", none_copied},
+    {"two-delays", {"-s", "140"}, 0, "", none_copied},
     {"worked", {"-s", "250", "-S", "1000"}, 0, "", ""},
     {"worked", {"-s", "250", "-S", "1001"}, 0, "", ""},
     {"worked", {"-s", "109"}, 0, "", ""},
@@ -468,17 +499,24 @@ static const copy_case copy_cases[] = {
      "",
      "sample format field is garbage. falling back to 4-byte float. override with --format\n"},
     {"format7", {"-f", "ieee"}, 0, "", ""},
-    // Samples per trace of 0: headers without samples.
-    {"no-samples", {}, 0, "", ""},
-    {"no-samples", {"-S", "10"}, 0, "", ""},
+    // Samples per trace of 0: traces of no samples, left out like those a window empties.
+    {"no-samples", {}, 0, "", none_copied},
+    {"no-samples", {"-S", "10"}, 0, "", none_copied},
     {"no-samples", {"-s", "10"}, 0, "", none_copied},
     // No sample interval anywhere: fine while the window leaves the trace whole.
     {"no-interval", {}, 0, "", ""},
     {"no-interval", {"-s", "0", "-S", "100"}, 0, "", ""},
     {"no-interval", {"-s", "101"}, 254, "", "Could not determine sample interval\n"},
     {"no-interval", {"-S", "99"}, 254, "", "Could not determine sample interval\n"},
+    // A negative interval: fine while the window surely leaves the trace whole (its end past
+    // 100 ms + 10 x 65535 us).
     {"negative-interval", {}, 0, "", ""},
-    {"negative-interval", {"-S", "1000"}, 254, "", "Could not determine sample interval\n"},
+    {"negative-interval", {"-s", "0"}, 0, "", ""},
+    {"negative-interval", {"-s", "100", "-S", "1000"}, 0, "", ""},
+    {"negative-interval", {"-S", "500"}, 254, "", "Could not determine sample interval\n"},
+    {"negative-interval", {"-s", "101"}, 254, "", "Could not determine sample interval\n"},
+    {"binary-negative-interval", {"-s", "0"}, 0, "", ""},
+    {"binary-negative-interval", {"-s", "1"}, 254, "", "Could not determine sample interval\n"},
     // A new delay beyond the signed 16-bit field.
     {"late-delay", {"-s", "32000"}, 0, "", ""},
     {"late-delay",
@@ -486,10 +524,10 @@ static const copy_case copy_cases[] = {
      34,
      "",
      "Unable to set delay recording time: Numerical result out of range\n"},
-    // Far beyond the trace, where 32 bits would wrap back into it.
+    // Far beyond the trace, where 32 bits would wrap back into it, and one interval past it.
     {"microsecond", {"-s", "2147483647"}, 0, "", none_copied},
     {"microsecond", {"-s", "2147483"}, 0, "", none_copied},
-    {"microsecond", {"-s", "1"}, 0, "", ""},
+    {"microsecond", {"-s", "1"}, 0, "", none_copied},
     // Malformed and short files.
     {"bad-extended", {}, 255, "", "Malformed binary header\n"},
     {"wide-samples", {}, 254, "", "Could not determine samples per trace\n"},
@@ -649,6 +687,82 @@ TEST(TrimCli, AnOutputThatCannotSeekIsAFailure)
     bytes trim_status = read_file(test_dir() + "/trim-status");
     EXPECT_EQ(std::string(trim_status.begin(), trim_status.end()), "29\n");
     EXPECT_EQ(r.err, "Unable to write binary header: Illegal seek\n");
+}
+
+// Started with standard descriptors closed, the program must not open DST on one of them, where
+// the diagnostics or the verbose lines would be written into the copy.
+TEST(TrimCli, ClosedStandardDescriptorsStayOutOfTheOutput)
+{
+    const std::string bad_stdout = "write error: Bad file descriptor\n";
+    const struct {
+        const char *fixture;
+        std::vector<std::string> options;
+        const char *redirections;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"format7", {}, "<&- 2>&-", 0, ""},
+        {"survey", {"-i", "99"}, "<&- 2>&-", 0, ""},
+        {"survey", {"-vvv"}, "<&- >&-", 9, bad_stdout},
+        {"format7", {"-vvv", "-i", "11"}, "<&- >&- 2>&-", 9, ""},
+        {"survey", {"-v"}, ">&- 2>&-", 9, ""},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(row.fixture + (" " + joined(row.options)) + row.redirections);
+        bytes input = fixture(row.fixture);
+        std::string src = write_file("in.sgy", input);
+        std::string dst = test_dir() + "/out.sgy";
+        std::vector<std::string> args = row.options;
+        args.insert(args.end(), {src, dst});
+        run_result r = run_redirected(trim_path(), args, row.redirections);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, row.err);
+        EXPECT_EQ(read_file(dst), expected_copy(input, parse_window(row.options)));
+    }
+}
+
+// DST may not be the file that the verbose lines (standard output) or the diagnostics (standard
+// error) go to; it is refused before it is opened, so what the file held stays.
+TEST(TrimCli, RefusesAnOutputSharedWithItsText)
+{
+    const std::string to_stdout =
+        "quorva-trim: output file must be different from standard output with -v\n";
+    const std::string to_stderr =
+        "quorva-trim: output file must be different from standard error\n";
+    bytes input = survey().serialize();
+    std::string src = write_file("in.sgy", input);
+    std::string out = test_dir() + "/out.sgy";
+    std::string link = test_dir() + "/link.sgy";
+    const struct {
+        std::vector<std::string> args;
+        std::string redirections;
+        int status;
+        std::string err;
+        std::string file; // out.sgy afterwards; "COPY" for the copy of the input
+    } cases[] = {
+        {{"-v", src, "/dev/stdout"}, ">> " + out, 1, to_stdout, "kept"},
+        {{"-vvv", "-i", "11", src, link}, ">> " + out, 1, to_stdout, "kept"},
+        {{src, "/dev/stderr"}, "2>> " + out, 1, "", "kept" + to_stderr},
+        {{"-v", src, link}, "2>> " + out, 1, "", "kept" + to_stderr},
+        {{src, "/dev/stdout"}, "> " + out, 0, "", "COPY"},
+        {{"-v", src, "/dev/null"}, "> /dev/null 2> /dev/null", 0, "", "kept"},
+    };
+    for (const auto &row : cases) {
+        SCOPED_TRACE(joined(row.args) + row.redirections);
+        write_file("out.sgy", bytes{'k', 'e', 'p', 't'});
+        std::filesystem::remove(link);
+        std::filesystem::create_hard_link(out, link);
+        run_result r = run_redirected(trim_path(), row.args, row.redirections);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, row.err);
+        bytes file = read_file(out);
+        if (row.file == "COPY")
+            EXPECT_EQ(file, input);
+        else
+            EXPECT_EQ(std::string(file.begin(), file.end()), row.file);
+    }
 }
 
 TEST(TrimCli, AFullDiskIsAFailure)

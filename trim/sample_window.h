@@ -16,8 +16,10 @@ struct sample_window_result {
 // The window from begin to end (milliseconds of recording time, inclusive) over a trace of
 // `samples` samples starting at `delay` milliseconds, `interval` microseconds apart. Both ends
 // widen outward to whole samples. A begin below 0 with an end of INT32_MAX asks for no window.
-// Returns false, and leaves *window undefined, when a window is asked for and the interval is
-// negative, or is 0 while the window cuts the trace: such samples have no place in time.
+// Returns false, and leaves *window undefined, when the window cuts the trace and the interval is
+// 0 or negative: such samples have no place in time. A negative interval gives the trace no end
+// either, so there the window's end cuts nothing only when it lies past the trace at the widest
+// interval a 16-bit field can mean (65535 us).
 bool sample_window(int32_t samples, int32_t delay, int32_t interval, int32_t begin, int32_t end,
                    sample_window_result *window);
 

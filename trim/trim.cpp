@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sys/stat.h>
 #include <sys/types.h> // off_t
+#include <unistd.h>    // STDOUT_FILENO, STDERR_FILENO
 
 #include "common.h"
 #include "quorva.h"
@@ -77,14 +78,6 @@ static constexpr int exit_bad_byte_position = -3;
 static constexpr int exit_empty_interval = -4;
 // A file that ends early sets no errno of its own.
 static constexpr int exit_truncated = EIO;
-
-// Indexed by the result of parse_count.
-static constexpr const char *count_messages[] = {
-    "",
-    "num must be an integer",
-    "num must be non-negative",
-};
-static_assert(std::size(count_messages) == 3, "one message per parse_count result");
 
 // Indexed by format code, for the verbose listing.
 // clang-format off
@@ -184,9 +177,10 @@ read_trim_options(int argc, char **argv)
         case 'S':
         case 'b':
         case 'B': {
-            int result = parse_count(optarg, count_option(&options, ch));
+            // The whole number counts: 4294967296 must not pass as 0.
+            int result = parse_count_whole(optarg, count_option(&options, ch));
             if (result != 0) {
-                options.error_message = count_messages[result];
+                options.error_message = count_message(result);
                 return options;
             }
             break;
@@ -262,17 +256,42 @@ say(const trim_options *options, int verbosity, const char *line)
         std::puts(line);
 }
 
+static bool
+is_open_as(int fd, const struct stat *file)
+{
+    struct stat open_stat;
+    return fstat(fd, &open_stat) == 0 && open_stat.st_dev == file->st_dev &&
+           open_stat.st_ino == file->st_ino;
+}
+
 // Opening DST for writing truncates it, so it may not be SRC under another name.
 static void
 refuse_same_file(std::FILE *src, const char *dst)
 {
-    struct stat src_stat;
     struct stat dst_stat;
-    if (fstat(fileno(src), &src_stat) != 0 || stat(dst, &dst_stat) != 0)
+    if (stat(dst, &dst_stat) != 0)
         return;
-    if (src_stat.st_dev == dst_stat.st_dev && src_stat.st_ino == dst_stat.st_ino)
+    if (is_open_as(fileno(src), &dst_stat))
         std::exit(report_failure(exit_same_file,
                                  "quorva-trim: output file must be different from input file"));
+}
+
+// The verbose lines and the diagnostics would land inside DST if it were the file standard
+// output (with -v) or standard error writes to. A character device such as /dev/null holds no
+// file to spoil.
+static void
+refuse_shared_output(const trim_options *options)
+{
+    struct stat dst_stat;
+    if (stat(options->dst, &dst_stat) != 0 || S_ISCHR(dst_stat.st_mode))
+        return;
+    if (options->verbosity > 0 && is_open_as(STDOUT_FILENO, &dst_stat))
+        std::exit(report_failure(
+            exit_same_file,
+            "quorva-trim: output file must be different from standard output with -v"));
+    if (is_open_as(STDERR_FILENO, &dst_stat))
+        std::exit(report_failure(exit_same_file,
+                                 "quorva-trim: output file must be different from standard error"));
 }
 
 static void
@@ -348,7 +367,9 @@ skip_samples(std::FILE *src, const trace_geometry *geometry, char *trace, bool *
 }
 
 // Cuts the trace in `trace` to the time window and writes it with its rewritten header. Returns
-// false for a trace the window misses by more than a sample, which is left out.
+// false for a trace left without samples, which is left out: common readers refuse a whole file
+// that holds a trace of no samples. That takes in every trace of a file whose binary header
+// gives no samples per trace.
 static bool
 copy_trace(const trim_options *options, const trace_geometry *geometry, char *header,
            const char *trace, char *binheader, int64_t copied, std::FILE *dst)
@@ -366,7 +387,7 @@ copy_trace(const trim_options *options, const trace_geometry *geometry, char *he
     if (!sample_window(geometry->samples, delay, interval, options->sample_begin,
                        options->sample_end, &window))
         std::exit(report_failure(exit_bad_trace_geometry, "Could not determine sample interval"));
-    if (window.count < 0)
+    if (window.count <= 0)
         return false;
     // The delay is a signed 16-bit field; a later start than it can hold cannot be recorded.
     if (window.delay > INT16_MAX)
@@ -419,6 +440,7 @@ copy_sub_cube(const trim_options *options)
     if (!src)
         fail_with_errno("Unable to open src");
     refuse_same_file(src, options->dst);
+    refuse_shared_output(options);
     std::FILE *dst = std::fopen(options->dst, "wb");
     if (!dst)
         fail_with_errno("Unable to open dst");
@@ -470,6 +492,7 @@ copy_sub_cube(const trim_options *options)
 int
 main(int argc, char **argv)
 {
+    guard_standard_descriptors();
     trim_options options = read_trim_options(argc, argv);
     if (options.help) {
         std::puts(usage_text);
