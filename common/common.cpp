@@ -33,6 +33,14 @@ static constexpr format_name format_names[] = {
 // clang-format on
 static_assert(std::size(format_names) == 5, "five format names");
 
+// Indexed by format code.
+// clang-format off
+static constexpr const char *format_labels[] = {
+    "invalid", "ibm", "long", "short", "fixed-point 4-byte float", "ieee", "invalid", "invalid", "char",
+};
+// clang-format on
+static_assert(std::size(format_labels) == 9, "one name per format code 0 to 8");
+
 // Indexed by the result of parse_count_whole.
 static constexpr const char *count_messages[] = {
     nullptr,
@@ -120,6 +128,13 @@ format_code(const char *name)
 }
 
 int32_t
+format_option(const char *name, int32_t earlier)
+{
+    int32_t code = format_code(name);
+    return code != 0 ? code : earlier;
+}
+
+int32_t
 usable_format(int32_t code)
 {
     switch (code) {
@@ -138,6 +153,25 @@ usable_format(int32_t code)
             "sample format field is garbage. falling back to 4-byte float. override with --format");
         return 1;
     }
+}
+
+const char *
+sample_format_name(int32_t code)
+{
+    if (code < 0 || code >= static_cast<int32_t>(std::size(format_labels)))
+        return "invalid";
+    return format_labels[code];
+}
+
+int
+check_byte_positions(int32_t il_byte, int32_t xl_byte)
+{
+    // The library's field table holds the same 91 field starts as the trace field catalogue.
+    if (quorva_field_width(il_byte) == 0)
+        return report_failure(exit_bad_byte_position, "Invalid inline byte offset");
+    if (quorva_field_width(xl_byte) == 0)
+        return report_failure(exit_bad_byte_position, "Invalid crossline byte offset");
+    return 0;
 }
 
 void

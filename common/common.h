@@ -24,14 +24,35 @@ int parse_count(const char *text, int32_t *out);
 // name. Names are compared exactly, case and all.
 int32_t format_code(const char *name);
 
+// The refusal of a -f name when no known name came before it.
+inline constexpr char invalid_format_message[] =
+    "invalid format argument. valid formats: ibm ieee short long char";
+
+// The format code in force after -f NAME, given the one of the -f options before it (0 for
+// none): the code NAME stands for, else the earlier one, since an unknown name after a known one
+// leaves the known format in force. 0 when neither gives a format: the option is refused.
+int32_t format_option(const char *name, int32_t earlier);
+
 // A sample format code made usable for sizing samples: 1 to 5 and 8 stay, 0 becomes 1 without a
 // word, and any other code becomes 1 after a warning on standard error.
 int32_t usable_format(int32_t code);
+
+// The name a program gives a usable sample format code when it reports it ("ibm", "long",
+// "short", "fixed-point 4-byte float", "ieee", "char"); "invalid" for any other code.
+const char *sample_format_name(int32_t code);
 
 // parse_count judged on the whole number instead of its low 32 bits, for numbers that must keep
 // their value: 2 for any negative number, and 3 for one above 2147483647, which stores
 // 2147483647.
 int parse_count_whole(const char *text, int32_t *out);
+
+// The exit status for a -b or -B position where no trace header field starts (the shell sees 253).
+constexpr int exit_bad_byte_position = -3;
+
+// The check of the inline and crossline positions (-b, -B): reports the first one at which no
+// trace header field starts and returns exit_bad_byte_position, or returns 0 when both are
+// field starts.
+int check_byte_positions(int32_t il_byte, int32_t xl_byte);
 
 // The message that refuses a number for a parse_count_whole result of 1 to 3 ("num must be an
 // integer", "num must be non-negative", "num must be at most 2147483647"); null for 0.

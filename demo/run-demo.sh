@@ -34,3 +34,12 @@ show 5 quorva-trim -v -i 5 -I 8 -x 110 -X 119 -s 200 -S 600 "$demo" "$cube"
 echo "Sub-cube: $cube ($(wc -c < "$cube") bytes)"
 show 30 quorva-showbin -n "$cube"
 show 30 quorva-showtrace -n -t 1 "$cube"
+
+# quorva-scan sums the survey up in one pass; its inline range then picks the middle half of the
+# inlines for quorva-trim.
+show 20 quorva-scan "$demo"
+read -r first last < <(awk -F '\t' '$1 == "inline" { print $2, $3 }' "$outdir/show.out")
+quarter=$(((last - first + 1) / 4))
+half=$outdir/half.sgy
+show 5 quorva-trim -v -i $((first + quarter)) -I $((last - quarter)) "$demo" "$half"
+show 20 quorva-scan -j "$half"

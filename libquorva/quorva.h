@@ -3,6 +3,7 @@
 #ifndef QUORVA_H
 #define QUORVA_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 /* The version of this header; quorva_version() gives the library's. The build reads the project
@@ -130,6 +131,56 @@ QUORVA_API int quorva_set_field(char *traceheader, int position, int value);
 /* Width in bytes of the field starting at position, or 0 where no field starts. */
 QUORVA_API int quorva_bfield_width(int position);
 QUORVA_API int quorva_field_width(int position);
+
+/*
+ * Forward reader: reads one input (a regular file, a pipe, a terminal) from front to back
+ * through a buffer of its own, so that callers look at headers and samples in place and skip
+ * what they do not need. Memory is fixed when the reader is made; nothing is allocated after.
+ * On a regular file, skips past the buffer cost no read, and after a long skip (8 KiB or more)
+ * the file is looked at through a small window mapped into memory, so that only the pages
+ * peeked at are touched; other inputs are read through, in large reads.
+ */
+typedef struct quorva_reader quorva_reader;
+
+enum {
+    /* The longest span quorva_reader_peek takes: one trace header and 65535 samples of 4
+     * bytes, the largest trace any 2-byte sample count gives. */
+    QUORVA_READER_SPAN = QUORVA_TRACEHEADER_SIZE + 65535 * 4
+};
+
+/* Reads fd forward from its current offset; the descriptor stays the caller's and is not
+ * closed. Null on failure with errno set: ENOMEM, or EBADF for a descriptor that is not open. */
+QUORVA_API quorva_reader *quorva_reader_new(int fd);
+
+/* As quorva_reader_new, with a buffer of size bytes (1 to 1 MiB) in place of the default one:
+ * quorva_reader_peek then takes up to size bytes. For callers that know the longest span they
+ * look at, and that make do with less memory when the default buffer cannot be had. Such a
+ * reader never maps the file: after a long skip its reads fetch only up to the end of the page
+ * asked for, and a file that shrinks or cannot be read under it makes a call fail. */
+QUORVA_API quorva_reader *quorva_reader_new_sized(int fd, size_t size);
+
+/* Releases the reader; null is accepted. On a regular file the descriptor's offset is left just
+ * after the bytes consumed, so that the caller can go on reading from there. */
+QUORVA_API void quorva_reader_free(quorva_reader *reader);
+
+/*
+ * Makes the next n bytes contiguous in the reader's buffer without consuming them and returns
+ * a pointer to them; *got is how many are there, fewer than n only at the end of the input.
+ * The pointer stays valid until the next call on the reader. Null with errno on a read error,
+ * and with EINVAL for n above QUORVA_READER_SPAN.
+ */
+QUORVA_API const char *quorva_reader_peek(quorva_reader *reader, size_t n, size_t *got);
+
+/*
+ * Consumes n bytes (n >= 0): inside the buffer by moving on, past it by seeking where the
+ * input can seek, else by reading and discarding. *skipped (may be null) is how many were
+ * passed, fewer than n only at the end of the input: a skip never passes the end of a regular
+ * file. Non-zero with errno on a read error, and with EINVAL for a negative n.
+ */
+QUORVA_API int quorva_reader_skip(quorva_reader *reader, int64_t n, int64_t *skipped);
+
+/* Input bytes consumed so far, counted from where the reader started. */
+QUORVA_API int64_t quorva_reader_tell(const quorva_reader *reader);
 
 #ifdef __cplusplus
 }

@@ -124,8 +124,9 @@ texts_fit()
 {
     for (const trace_field &f : trace_fields) {
         if (std::char_traits<char>::length(f.mnemonic) > 6 ||
-            std::char_traits<char>::length(f.library_name) > 20 ||
-            std::char_traits<char>::length(f.description) == 0)
+            std::char_traits<char>::length(f.library_name) > trace_field_name_max ||
+            std::char_traits<char>::length(f.description) == 0 ||
+            std::char_traits<char>::length(f.description) > trace_field_description_max)
             return false;
     }
     return true;
@@ -143,7 +144,8 @@ count_width(int32_t width)
 static_assert(std::size(trace_fields) == 91, "row count");
 static_assert(tiles_header(), "rows must tile the 240-byte trace header");
 static_assert(count_width(4) == 29 && count_width(2) == 62, "29 four-byte and 62 two-byte fields");
-static_assert(texts_fit(), "mnemonics up to 6 characters, library names up to 20");
+static_assert(texts_fit(),
+              "mnemonics up to 6 characters, library names up to 20, descriptions up to 160 bytes");
 static_assert(trace_fields[73].position == 189 && trace_fields[74].position == 193,
               "inline and crossline numbers sit at 189 and 193");
 

@@ -15,6 +15,9 @@ struct trace_field {
 };
 
 constexpr std::size_t trace_field_count = 91;
+// Longest texts of the catalogue, in bytes: for buffers that hold listing lines.
+constexpr std::size_t trace_field_name_max = 20;
+constexpr std::size_t trace_field_description_max = 160;
 extern const trace_field trace_fields[trace_field_count];
 
 // True exactly when one of the catalogue's fields starts at position.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common.h"
+#include "trace_fields.h"
 
 struct parse_case {
     const char *text;
@@ -130,5 +131,56 @@ TEST(Formats, NamesAndFallback)
         testing::internal::CaptureStderr();
         EXPECT_EQ(usable_format(row.code), row.used);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), row.warned ? garbage : "");
+    }
+}
+
+TEST(Formats, PrintedNames)
+{
+    const struct {
+        int32_t code;
+        const char *name;
+    } names[] = {{1, "ibm"},     {2, "long"},    {3, "short"},   {4, "fixed-point 4-byte float"},
+                 {5, "ieee"},    {8, "char"},    {0, "invalid"}, {6, "invalid"},
+                 {9, "invalid"}, {-1, "invalid"}};
+    for (const auto &row : names) {
+        SCOPED_TRACE(row.code);
+        EXPECT_STREQ(sample_format_name(row.code), row.name);
+    }
+}
+
+// The inline position is checked first; both are field starts of the trace field catalogue.
+TEST(BytePositions, CheckedAgainstTheCatalogue)
+{
+    for (int32_t position = -2; position <= 242; ++position) {
+        SCOPED_TRACE(position);
+        testing::internal::CaptureStderr();
+        int status = check_byte_positions(position, 193);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, is_trace_field_position(position) ? 0 : exit_bad_byte_position);
+        EXPECT_EQ(err, status == 0 ? "" : "Invalid inline byte offset\n");
+        testing::internal::CaptureStderr();
+        status = check_byte_positions(189, position);
+        err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, is_trace_field_position(position) ? 0 : exit_bad_byte_position);
+        EXPECT_EQ(err, status == 0 ? "" : "Invalid crossline byte offset\n");
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(check_byte_positions(190, 194), exit_bad_byte_position);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Invalid inline byte offset\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(check_byte_positions(189, INT32_MAX), exit_bad_byte_position);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Invalid crossline byte offset\n");
+}
+
+TEST(Formats, OptionKeepsAKnownFormat)
+{
+    const struct {
+        const char *name;
+        int32_t earlier;
+        int32_t code;
+    } rows[] = {{"ibm", 0, 1}, {"char", 5, 8}, {"xyz", 0, 0}, {"xyz", 1, 1}, {"IBM", 3, 3}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(format_option(row.name, row.earlier), row.code);
     }
 }

@@ -150,6 +150,14 @@ expect_case(const std::string &program, const std::vector<std::string> &args, co
     EXPECT_EQ(r.err, row.err);
 }
 
+void
+expect_no_crash(const run_result &r)
+{
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
+}
+
 const std::string &
 showbin_path()
 {
@@ -175,5 +183,12 @@ const std::string &
 trim_path()
 {
     static const std::string path = QUORVA_TRIM;
+    return path;
+}
+
+const std::string &
+scan_path()
+{
+    static const std::string path = QUORVA_SCAN;
     return path;
 }

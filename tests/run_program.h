@@ -43,6 +43,10 @@ std::string joined(const std::vector<std::string> &args);
 void expect_case(const std::string &program, const std::vector<std::string> &args,
                  const cli_case &row);
 
+// Checks that a run ended by itself, without a signal (a hang ends by SIGKILL) or a sanitizer
+// report, whatever its status.
+void expect_no_crash(const run_result &r);
+
 // Runs program with args and waits for it, at most run_deadline_seconds; argv[0] is the
 // program's file name.
 run_result run_program(const std::string &program, const std::vector<std::string> &args,
@@ -58,5 +62,6 @@ const std::string &showbin_path();
 const std::string &showtext_path();
 const std::string &showtrace_path();
 const std::string &trim_path();
+const std::string &scan_path();
 
 #endif

@@ -126,6 +126,13 @@ sample_size(int format)
     }
 }
 
+bytes
+cut(bytes data, std::size_t size)
+{
+    data.resize(size);
+    return data;
+}
+
 segy_file
 make_segy(const segy_layout &layout)
 {

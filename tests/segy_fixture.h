@@ -61,6 +61,8 @@ struct segy_layout {
 };
 segy_file make_segy(const segy_layout &layout = {});
 int sample_size(int format);
+// The first size bytes of data, as of a file cut short.
+bytes cut(bytes data, std::size_t size);
 
 // A directory of the running test's own, emptied when the test first asks for it.
 std::string test_dir();

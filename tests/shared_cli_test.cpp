@@ -18,12 +18,15 @@ struct program_run {
     int files;                        // how many times it is named
 };
 
+// clang-format off
 static const program_run runs[] = {
-    {showbin_path, {"-d"}, 5},
-    {showtext_path, {"-a"}, 1},
+    {showbin_path,   {"-d"},           5},
+    {showtext_path,  {"-a"},           1},
     {showtrace_path, {"-r", "1", "8"}, 1},
-    {trim_path, {"-vvv"}, 1},
+    {trim_path,      {"-vvv"},         1},
+    {scan_path,      {"-a"},           12},
 };
+// clang-format on
 
 static std::vector<std::string>
 arguments(const program_run &run, const std::string &input)

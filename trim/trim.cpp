@@ -1,22 +1,25 @@
 // SPDX-License-Identifier: MIT
 // quorva-trim: copy the traces of a SEG-Y file that lie inside inline, crossline and time windows.
 
+#include <algorithm>
 #include <cerrno>
+#include <climits> // IOV_MAX
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <getopt.h> // getopt_long, struct option
 #include <iterator>
 #include <sys/stat.h>
 #include <sys/types.h> // off_t
-#include <unistd.h>    // STDOUT_FILENO, STDERR_FILENO
+#include <sys/uio.h>   // writev
+#include <unistd.h>
 
 #include "common.h"
 #include "quorva.h"
 #include "sample_window.h"
-#include "trace_fields.h"
 
 static constexpr char usage_text[] =
     "Usage: quorva-trim [OPTION]... SRC DST\n"
@@ -74,26 +77,21 @@ static constexpr int exit_same_file = 1;
 // Negative statuses reach the shell as 256 plus the value: 255 down to 252.
 static constexpr int exit_malformed_binary_header = -1;
 static constexpr int exit_bad_trace_geometry = -2;
-static constexpr int exit_bad_byte_position = -3;
 static constexpr int exit_empty_interval = -4;
 // A file that ends early sets no errno of its own.
 static constexpr int exit_truncated = EIO;
+// A read error on a trace header, as the C library's error indicator reads.
+static constexpr int exit_read_error = 1;
 
-// Indexed by format code, for the verbose listing.
-// clang-format off
-static constexpr const char *format_names[] = {
-    "", "ibm", "long", "short", "fixed-point 4-byte float", "ieee", "invalid", "invalid", "char",
-};
-// clang-format on
-static_assert(std::size(format_names) == 9, "one name per format code 0 to 8");
-
-// Measured on page-cached files: 256 KiB needs half the system calls of 128 KiB and copies 15 %
-// faster; larger buffers gain nothing more.
-static constexpr int stream_buffer_size = 256 * 1024;
-// glibc's fseek makes an lseek call even when the target lies inside the read buffer, about
-// 1.2 us each; reading and dropping the bytes is cheaper below this length.
-static constexpr int32_t shortest_seek = 32 * 1024;
-static_assert(shortest_seek < stream_buffer_size, "short skips are served from the buffer");
+// The reader's buffer: reads of this size need few system calls and keep what they read in the
+// processor's cache until it is written.
+static constexpr std::size_t reader_buffer_size = 512 * 1024;
+// Traces this long are sought past rather than read when unselected.
+static constexpr std::size_t long_trace = 16 * 1024;
+// Runs and rewritten headers gathered for one writev, within the system's IOV_MAX (1024).
+static constexpr int batch_runs = 512;
+static constexpr int batch_headers = 256;
+static_assert(batch_runs <= IOV_MAX, "one writev takes every run");
 
 // Binary header positions read or rewritten by the copy.
 static constexpr int binary_interval_position = 3217;
@@ -189,12 +187,9 @@ read_trim_options(int argc, char **argv)
             ++options.verbosity;
             break;
         case 'f':
-            if (int32_t code = format_code(optarg); code != 0)
-                options.format = code;
-            // An unknown name after a known one leaves the known format in force.
+            options.format = format_option(optarg, options.format);
             if (options.format == 0) {
-                options.error_message =
-                    "invalid format argument. valid formats: ibm ieee short long char";
+                options.error_message = invalid_format_message;
                 return options;
             }
             break;
@@ -231,22 +226,35 @@ fail_with_errno(const char *message)
     std::exit(print_error_detail(error, message, std::strerror(error)));
 }
 
+// Reads n bytes, fewer only at the end of the input; a pipe hands them over in pieces.
 static void
-read_item(std::FILE *src, char *buf, std::size_t size, std::size_t count, const char *message)
+read_all(int fd, char *buf, std::size_t n, const char *message)
 {
-    if (std::fread(buf, size, count, src) == count)
-        return;
-    if (std::ferror(src))
-        fail_with_errno(message);
-    std::exit(print_error_detail(exit_truncated, message, "Unexpected end of file"));
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t got = read(fd, buf + done, n - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            fail_with_errno(message);
+        if (got == 0)
+            std::exit(print_error_detail(exit_truncated, message, "Unexpected end of file"));
+        done += static_cast<std::size_t>(got);
+    }
 }
 
 static void
-write_item(std::FILE *dst, const char *buf, std::size_t size, std::size_t count,
-           const char *message)
+write_all(int fd, const char *buf, std::size_t n, const char *message)
 {
-    if (std::fwrite(buf, size, count, dst) != count)
-        fail_with_errno(message);
+    while (n > 0) {
+        ssize_t put = write(fd, buf, n);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            fail_with_errno(message);
+        buf += put;
+        n -= static_cast<std::size_t>(put);
+    }
 }
 
 static void
@@ -266,12 +274,12 @@ is_open_as(int fd, const struct stat *file)
 
 // Opening DST for writing truncates it, so it may not be SRC under another name.
 static void
-refuse_same_file(std::FILE *src, const char *dst)
+refuse_same_file(int src, const char *dst)
 {
     struct stat dst_stat;
     if (stat(dst, &dst_stat) != 0)
         return;
-    if (is_open_as(fileno(src), &dst_stat))
+    if (is_open_as(src, &dst_stat))
         std::exit(report_failure(exit_same_file,
                                  "quorva-trim: output file must be different from input file"));
 }
@@ -295,8 +303,7 @@ refuse_shared_output(const trim_options *options)
 }
 
 static void
-copy_extended_headers(const trim_options *options, const char *binheader, std::FILE *src,
-                      std::FILE *dst)
+copy_extended_headers(const trim_options *options, const char *binheader, int src, int dst)
 {
     int extended = 0;
     if (quorva_get_bfield(binheader, binary_extended_position, &extended) != 0 || extended < 0)
@@ -304,8 +311,8 @@ copy_extended_headers(const trim_options *options, const char *binheader, std::F
     char text[QUORVA_TEXTHEADER_SIZE];
     for (int i = 0; i < extended; ++i) {
         say(options, 1, "Copying extended text header");
-        read_item(src, text, sizeof text, 1, "Unable to read ext text header");
-        write_item(dst, text, sizeof text, 1, "Unable to write ext text header");
+        read_all(src, text, sizeof text, "Unable to read ext text header");
+        write_all(dst, text, sizeof text, "Unable to write ext text header");
     }
 }
 
@@ -314,7 +321,7 @@ sample_format(const trim_options *options, const char *binheader)
 {
     int code = usable_format(options->format != 0 ? options->format : quorva_format(binheader));
     if (options->verbosity >= 2 && options->format == 0)
-        std::printf("Inferred sample format %s\n", format_names[code]);
+        std::printf("Inferred sample format %s\n", sample_format_name(code));
     return code;
 }
 
@@ -339,6 +346,99 @@ read_trace_geometry(const trim_options *options, const char *binheader)
     return geometry;
 }
 
+// The reader, with a buffer of many traces for few system calls; when memory is short, with
+// room for one trace, which still copies.
+static quorva_reader *
+new_trace_reader(int src, std::size_t trace_length, std::size_t *size)
+{
+    *size = std::max(trace_length, reader_buffer_size);
+    quorva_reader *reader = quorva_reader_new_sized(src, *size);
+    if (!reader && errno == ENOMEM) {
+        *size = trace_length;
+        reader = quorva_reader_new_sized(src, *size);
+    }
+    if (!reader) {
+        int error = errno;
+        std::exit(
+            print_error_detail(error, "Unable to allocate trace buffer", std::strerror(error)));
+    }
+    return reader;
+}
+
+// Copied traces gathered for one writev: runs of bytes in the reader's buffer, or rewritten
+// headers kept here. It is written before the reader is asked for more, which may move its
+// buffer.
+struct output_batch {
+    int fd;
+    int runs;
+    int headers;
+    struct iovec run[batch_runs];
+    bool run_starts_header[batch_runs]; // which message a failed write gets
+    char header[batch_headers][QUORVA_TRACEHEADER_SIZE];
+};
+
+static void
+write_batch(output_batch *batch)
+{
+    int next = 0;
+    while (next < batch->runs) {
+        ssize_t put = writev(batch->fd, batch->run + next, batch->runs - next);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            fail_with_errno(batch->run_starts_header[next] ? "Unable to write trace header"
+                                                           : "Unable to write trace");
+        auto left = static_cast<std::size_t>(put);
+        while (next < batch->runs && left >= batch->run[next].iov_len)
+            left -= batch->run[next++].iov_len;
+        if (left > 0) {
+            batch->run[next].iov_base = static_cast<char *>(batch->run[next].iov_base) + left;
+            batch->run[next].iov_len -= left;
+            batch->run_starts_header[next] = false;
+        }
+    }
+    batch->runs = 0;
+    batch->headers = 0;
+}
+
+// Adds n bytes; bytes that follow the last run in memory lengthen it.
+static void
+add_run(output_batch *batch, const char *bytes, std::size_t n, bool is_header)
+{
+    if (batch->runs > 0) {
+        struct iovec *last = &batch->run[batch->runs - 1];
+        if (static_cast<const char *>(last->iov_base) + last->iov_len == bytes) {
+            last->iov_len += n;
+            return;
+        }
+    }
+    if (batch->runs == batch_runs)
+        write_batch(batch);
+    // writev takes the runs as they are; it never writes through iov_base.
+    batch->run[batch->runs].iov_base = const_cast<char *>(bytes);
+    batch->run[batch->runs].iov_len = n;
+    batch->run_starts_header[batch->runs] = is_header;
+    ++batch->runs;
+}
+
+// Room for a rewritten header; the batch is written first when every slot is taken.
+static char *
+new_header(output_batch *batch)
+{
+    if (batch->headers == batch_headers)
+        write_batch(batch);
+    return batch->header[batch->headers++];
+}
+
+// A failure in the middle of the traces: what was copied before it still reaches DST.
+[[noreturn]] static void
+fail_after_batch(output_batch *batch, int status, const char *message, const char *detail)
+{
+    write_batch(batch);
+    std::exit(detail ? print_error_detail(status, message, detail)
+                     : report_failure(status, message));
+}
+
 static bool
 is_selected(const trim_options *options, const char *header)
 {
@@ -352,33 +452,20 @@ is_selected(const trim_options *options, const char *header)
            xline >= options->xline_begin && xline <= options->xline_end;
 }
 
-// Samples past the end of the file go unnoticed here: the next header read meets the end.
-static void
-skip_samples(std::FILE *src, const trace_geometry *geometry, char *trace, bool *seekable)
-{
-    if (geometry->trace_size >= shortest_seek && *seekable) {
-        if (fseeko(src, geometry->trace_size, SEEK_CUR) == 0)
-            return;
-        // A pipe cannot seek: from now on the samples are read and dropped.
-        *seekable = false;
-    }
-    std::size_t ignored = std::fread(trace, 1, static_cast<std::size_t>(geometry->trace_size), src);
-    static_cast<void>(ignored);
-}
-
-// Cuts the trace in `trace` to the time window and writes it with its rewritten header. Returns
-// false for a trace left without samples, which is left out: common readers refuse a whole file
-// that holds a trace of no samples. That takes in every trace of a file whose binary header
-// gives no samples per trace.
+// Cuts the trace at `trace` (its header and samples, in the reader's buffer) to the time window
+// and adds it to the batch with its rewritten header; a header that the rewrite leaves as it is
+// goes out from where it lies. Returns false for a trace left without samples, which is left
+// out: common readers refuse a whole file that holds a trace of no samples. That takes in every
+// trace of a file whose binary header gives no samples per trace.
 static bool
-copy_trace(const trim_options *options, const trace_geometry *geometry, char *header,
-           const char *trace, char *binheader, int64_t copied, std::FILE *dst)
+copy_trace(const trim_options *options, const trace_geometry *geometry, const char *trace,
+           int64_t copied, output_batch *batch, int32_t *kept)
 {
     int delay = -1;
     int interval = -1;
-    if (quorva_get_field(header, delay_position, &delay) != 0)
+    if (quorva_get_field(trace, delay_position, &delay) != 0)
         delay = -1;
-    if (quorva_get_field(header, trace_interval_position, &interval) != 0)
+    if (quorva_get_field(trace, trace_interval_position, &interval) != 0)
         interval = -1;
     else if (interval == 0)
         interval = geometry->interval;
@@ -386,106 +473,167 @@ copy_trace(const trim_options *options, const trace_geometry *geometry, char *he
     sample_window_result window;
     if (!sample_window(geometry->samples, delay, interval, options->sample_begin,
                        options->sample_end, &window))
-        std::exit(report_failure(exit_bad_trace_geometry, "Could not determine sample interval"));
+        fail_after_batch(batch, exit_bad_trace_geometry, "Could not determine sample interval",
+                         nullptr);
     if (window.count <= 0)
         return false;
     // The delay is a signed 16-bit field; a later start than it can hold cannot be recorded.
     if (window.delay > INT16_MAX)
-        std::exit(print_error_detail(ERANGE, "Unable to set delay recording time",
-                                     std::strerror(ERANGE)));
+        fail_after_batch(batch, ERANGE, "Unable to set delay recording time",
+                         std::strerror(ERANGE));
 
     // Both fit their 16-bit fields: the count is at most the header's sample count.
     auto count = static_cast<int>(window.count);
-    quorva_set_field(header, trace_samples_position, count);
-    quorva_set_field(header, delay_position, static_cast<int>(window.delay));
-    quorva_set_bfield(binheader, binary_samples_position, count);
+    const char *header = trace;
+    int stored_count = -1;
+    if (quorva_get_field(trace, trace_samples_position, &stored_count) != 0 ||
+        stored_count != count || window.delay != delay) {
+        char *rewritten = new_header(batch);
+        std::memcpy(rewritten, trace, QUORVA_TRACEHEADER_SIZE);
+        quorva_set_field(rewritten, trace_samples_position, count);
+        quorva_set_field(rewritten, delay_position, static_cast<int>(window.delay));
+        header = rewritten;
+    }
+    *kept = count;
 
     if (options->verbosity >= 3)
         std::printf("Copying trace %lld\n", static_cast<long long>(copied));
-    write_item(dst, header, QUORVA_TRACEHEADER_SIZE, 1, "Unable to write trace header");
+    add_run(batch, header, QUORVA_TRACEHEADER_SIZE, true);
     if (count > 0)
-        write_item(dst, trace + window.first * geometry->bytes_per_sample,
-                   static_cast<std::size_t>(geometry->bytes_per_sample),
-                   static_cast<std::size_t>(count), "Unable to write trace");
+        add_run(batch, trace + QUORVA_TRACEHEADER_SIZE + window.first * geometry->bytes_per_sample,
+                static_cast<std::size_t>(count) *
+                    static_cast<std::size_t>(geometry->bytes_per_sample),
+                false);
+    // Each line then comes before any failure to write its trace.
+    if (options->verbosity >= 3)
+        write_batch(batch);
     return true;
 }
 
+// Copies the traces from the reader's buffer, many at a time, and writes them from there in
+// runs. After a long unselected trace, only the next header is looked at, so that the reader
+// seeks past the samples of long traces instead of reading them.
+// Returns the number of traces copied; *kept is the kept count of the last one.
 static int64_t
-copy_traces(const trim_options *options, const trace_geometry *geometry, char *binheader,
-            char *trace, std::FILE *src, std::FILE *dst)
+copy_traces(const trim_options *options, const trace_geometry *geometry, quorva_reader *reader,
+            std::size_t reader_size, int dst, int32_t *kept)
 {
+    static output_batch batch;
+    batch.fd = dst;
+    const std::size_t trace_length =
+        QUORVA_TRACEHEADER_SIZE + static_cast<std::size_t>(geometry->trace_size);
+    const std::size_t header_length = QUORVA_TRACEHEADER_SIZE;
+    const std::size_t block_length = reader_size / trace_length * trace_length;
     int64_t copied = 0;
-    bool seekable = true;
-    char header[QUORVA_TRACEHEADER_SIZE];
-    while (std::fread(header, sizeof header, 1, src) == 1) {
-        if (!is_selected(options, header)) {
-            skip_samples(src, geometry, trace, &seekable);
-            continue;
+    std::size_t want = block_length;
+    // The next trace is selected: only its samples are missing.
+    bool header_seen = false;
+    for (;;) {
+        std::size_t got = 0;
+        const char *block = quorva_reader_peek(reader, want, &got);
+        if (!block) {
+            if (header_seen)
+                fail_with_errno("Unable to read trace");
+            // Only a header is asked for next, which tells the two failures apart.
+            if (want > header_length) {
+                want = header_length;
+                continue;
+            }
+            std::exit(report_failure(exit_read_error, "Unable to read trace header"));
         }
-        read_item(src, trace, static_cast<std::size_t>(geometry->bytes_per_sample),
-                  static_cast<std::size_t>(geometry->samples), "Unable to read trace");
-        if (copy_trace(options, geometry, header, trace, binheader, copied, dst))
-            ++copied;
+        header_seen = false;
+        bool at_end = got < want;
+        std::size_t at = 0;
+        bool skipping = false;
+        while (at + header_length <= got) {
+            const char *trace = block + at;
+            skipping = !is_selected(options, trace);
+            if (skipping) {
+                at += trace_length;
+                continue;
+            }
+            if (got - at < trace_length)
+                break;
+            if (copy_trace(options, geometry, trace, copied, &batch, kept))
+                ++copied;
+            at += trace_length;
+        }
+        write_batch(&batch);
+        if (at < got && got - at >= header_length) {
+            // A selected trace that is not all there.
+            if (at_end)
+                std::exit(print_error_detail(exit_truncated, "Unable to read trace",
+                                             "Unexpected end of file"));
+            if (at == 0) {
+                // Only its header was looked at: now the whole trace.
+                want = trace_length;
+                header_seen = true;
+                continue;
+            }
+        } else if (at_end && at <= got) {
+            // The end of the input, between traces or inside a header: no trace is left.
+            break;
+        }
+        if (quorva_reader_skip(reader, static_cast<int64_t>(at), nullptr) != 0)
+            std::exit(report_failure(exit_read_error, "Unable to read trace header"));
+        want = skipping && trace_length >= long_trace ? header_length : block_length;
     }
-    // A partial header at the end of the file is no trace; a read error is.
-    if (std::ferror(src))
-        std::exit(report_failure(std::ferror(src), "Unable to read trace header"));
     return copied;
 }
 
 static int
 copy_sub_cube(const trim_options *options)
 {
-    std::FILE *src = std::fopen(options->src, "rb");
-    if (!src)
+    int src = open(options->src, O_RDONLY | O_CLOEXEC);
+    if (src < 0)
         fail_with_errno("Unable to open src");
     refuse_same_file(src, options->dst);
     refuse_shared_output(options);
-    std::FILE *dst = std::fopen(options->dst, "wb");
-    if (!dst)
+    int dst = open(options->dst, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (dst < 0)
         fail_with_errno("Unable to open dst");
-    static char src_buffer[stream_buffer_size];
-    static char dst_buffer[stream_buffer_size];
-    std::setvbuf(src, src_buffer, _IOFBF, sizeof src_buffer);
-    std::setvbuf(dst, dst_buffer, _IOFBF, sizeof dst_buffer);
 
     char text[QUORVA_TEXTHEADER_SIZE];
     say(options, 1, "Copying text header");
-    read_item(src, text, sizeof text, 1, "Unable to read text header");
-    write_item(dst, text, sizeof text, 1, "Unable to write text header");
+    read_all(src, text, sizeof text, "Unable to read text header");
+    write_all(dst, text, sizeof text, "Unable to write text header");
 
     char binheader[QUORVA_BINHEADER_SIZE];
     say(options, 1, "Copying binary header");
-    read_item(src, binheader, sizeof binheader, 1, "Unable to read binary header");
-    write_item(dst, binheader, sizeof binheader, 1, "Unable to write binary header");
+    read_all(src, binheader, sizeof binheader, "Unable to read binary header");
+    write_all(dst, binheader, sizeof binheader, "Unable to write binary header");
 
     copy_extended_headers(options, binheader, src, dst);
     trace_geometry geometry = read_trace_geometry(options, binheader);
 
-    // A trace without samples still gets a buffer: malloc(0) may return null.
-    auto *trace = static_cast<char *>(
-        std::malloc(static_cast<std::size_t>(geometry.trace_size > 0 ? geometry.trace_size : 1)));
-    if (!trace)
-        std::exit(
-            print_error_detail(ENOMEM, "Unable to allocate trace buffer", std::strerror(ENOMEM)));
+    std::size_t reader_size = 0;
+    quorva_reader *reader = new_trace_reader(
+        src, QUORVA_TRACEHEADER_SIZE + static_cast<std::size_t>(geometry.trace_size), &reader_size);
     say(options, 1, "Copying traces");
-    int64_t copied = copy_traces(options, &geometry, binheader, trace, src, dst);
+    int32_t kept = geometry.samples;
+    int64_t copied = copy_traces(options, &geometry, reader, reader_size, dst, &kept);
+    if (copied > 0)
+        quorva_set_bfield(binheader, binary_samples_position, kept);
 
-    // The seek also flushes every trace still buffered, so a full disk shows here at the latest.
-    if (fseeko(dst, binheader_offset, SEEK_SET) != 0)
-        fail_with_errno("Unable to write binary header");
-    write_item(dst, binheader, sizeof binheader, 1, "Unable to write binary header");
-    if (std::fflush(dst) != 0)
-        fail_with_errno("Unable to write binary header");
+    // Written where it lies, so that an output that cannot seek fails here, as it must.
+    for (std::size_t done = 0; done < sizeof binheader;) {
+        ssize_t put = pwrite(dst, binheader + done, sizeof binheader - done,
+                             binheader_offset + static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            fail_with_errno("Unable to write binary header");
+        done += static_cast<std::size_t>(put);
+    }
     if (options->verbosity >= 1)
         std::printf("Copied %lld traces\n", static_cast<long long>(copied));
     // Not a failure, so it bypasses print_error and its flush of standard output.
     if (copied == 0)
         std::fputs("quorva-trim: no traces copied\n", stderr);
-    std::free(trace);
-    if (std::fclose(dst) != 0)
+    quorva_reader_free(reader);
+    if (close(dst) != 0)
         fail_with_errno("Unable to close dst");
-    std::fclose(src);
+    close(src);
     return 0;
 }
 
@@ -502,10 +650,8 @@ main(int argc, char **argv)
         return finish_output(print_version("quorva-trim"));
     if (options.error_message)
         return report_failure(exit_bad_argument, options.error_message);
-    if (!is_trace_field_position(options.il_byte))
-        return report_failure(exit_bad_byte_position, "Invalid inline byte offset");
-    if (!is_trace_field_position(options.xl_byte))
-        return report_failure(exit_bad_byte_position, "Invalid crossline byte offset");
+    if (int status = check_byte_positions(options.il_byte, options.xl_byte); status != 0)
+        return status;
     if (options.iline_begin > options.iline_end)
         return report_failure(exit_empty_interval, "Invalid iline interval - file would be empty");
     if (options.xline_begin > options.xline_end)
