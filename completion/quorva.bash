@@ -6,6 +6,7 @@
 # One line per program: the options that take an argument, a bar, then every option offered.
 # Long options that take an argument end in '=' there.
 declare -gA _quorva_options=(
+    [quorva-scan]='-b -B -f --il --xl --format | -b -B -f -a -j --il= --xl= --format= --all-fields --json --version --help'
     [quorva-showbin]='| -n -d --nonzero --description --version --help'
     [quorva-showtext]='-n --num | -n -a -s -S --num= --all --strict --nonstrict --version --help'
     [quorva-showtrace]='-t --trace -r --range -f --format | -t -r -f -s -S -n -d -k -v --trace= --range --format= --strict --non-strict --nonzero --description --quorva --verbose --version --help'

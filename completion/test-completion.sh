@@ -89,6 +89,10 @@ check '' quorva-trim --sample-end ''
 check '1.sgy demo.sgy line notes.txt' quorva-trim -i 3 demo.sgy ''
 check '-v' quorva-trim -v
 check 'demo.sgy' quorva-trim -- de
+check '--all-fields' quorva-scan --a
+check 'char ibm ieee long short' quorva-scan -f ''
+check '' quorva-scan -b ''
+check '1.sgy demo.sgy line notes.txt' quorva-scan -j ''
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures completion checks failed"

@@ -18,6 +18,8 @@ typed=(
     'quorva-showtrace --q'
     'quorva-showbin --desc'
     'quorva-showtext --al'
+    'quorva-scan --js'
+    'quorva-scan -f ie'
 )
 expected=(
     'quorva-trim --format='
@@ -27,6 +29,8 @@ expected=(
     'quorva-showtrace --quorva '
     'quorva-showbin --description '
     'quorva-showtext --all '
+    'quorva-scan --json '
+    'quorva-scan -f ieee '
 )
 
 # Waits until FILE has at least N lines, for 20 seconds at most.
