@@ -62,6 +62,9 @@ expect_output 24 sh -c "'$bin/quorva-showtrace' -t 720 '$demo' | awk '\$1 == \"i
 "$bin/quorva-trim" -i 5 -I 8 -x 110 -X 119 -s 200 -S 600 "$demo" "$scratch/cube.sgy"
 expect_output 40 sh -c "'$bin/quorva-showtrace' -r 1 40 '$scratch/cube.sgy' | grep -c '^tracl'"
 expect_output 101 sh -c "'$bin/quorva-showbin' '$scratch/cube.sgy' | awk '\$1 == \"hns\" { print \$2 }'"
+if [ -x "$bin/quorva-scan" ]; then
+    expect_output 720 sh -c "'$bin/quorva-scan' '$demo' | awk '\$1 == \"traces\" { print \$2 }'"
+fi
 
 echo "== Manual pages: lint the sources, render the installed pages"
 if command -v mandoc >/dev/null; then

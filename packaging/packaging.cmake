@@ -109,7 +109,9 @@ cutting them down, from shells and scripts:
    keywords;
  - quorva-showtrace prints the trace header fields of chosen traces;
  - quorva-trim copies a sub-cube (inline and crossline intervals, a time
-   window) into a new SEG-Y file in one streaming pass.
+   window) into a new SEG-Y file in one streaming pass;
+ - quorva-scan sums a file up in one pass: traces, format, inline and
+   crossline ranges, sorting, regularity, consistency.
 All of them read the files through the libquorva library.")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${QUORVA_PACKAGES_runtime})
