@@ -137,8 +137,9 @@ QUORVA_API int quorva_field_width(int position);
  * through a buffer of its own, so that callers look at headers and samples in place and skip
  * what they do not need. Memory is fixed when the reader is made; nothing is allocated after.
  * On a regular file, skips past the buffer cost no read, and after a long skip (8 KiB or more)
- * the file is looked at through a small window mapped into memory, so that only the pages
- * peeked at are touched; other inputs are read through, in large reads.
+ * reads fetch only up to the end of the page asked for, so that only the pages peeked at are
+ * touched; other inputs are read through, in large reads. The file is never mapped: a file that
+ * shrinks or cannot be read under the reader makes a call fail, never the process.
  */
 typedef struct quorva_reader quorva_reader;
 
@@ -154,9 +155,7 @@ QUORVA_API quorva_reader *quorva_reader_new(int fd);
 
 /* As quorva_reader_new, with a buffer of size bytes (1 to 1 MiB) in place of the default one:
  * quorva_reader_peek then takes up to size bytes. For callers that know the longest span they
- * look at, and that make do with less memory when the default buffer cannot be had. Such a
- * reader never maps the file: after a long skip its reads fetch only up to the end of the page
- * asked for, and a file that shrinks or cannot be read under it makes a call fail. */
+ * look at, and that make do with less memory when the default buffer cannot be had. */
 QUORVA_API quorva_reader *quorva_reader_new_sized(int fd, size_t size);
 
 /* Releases the reader; null is accepted. On a regular file the descriptor's offset is left just

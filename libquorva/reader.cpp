@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,23 +19,18 @@ static constexpr std::size_t stream_read = 128 * 1024;
 static_assert(buffer_size >= QUORVA_READER_SPAN + stream_read,
               "a peek of the longest span leaves room for a read");
 // A skip that leaves the buffer by this much or more means the caller reads sparsely, a trace
-// header here and there: the file is then looked at through a window mapped into memory, where
-// a header costs no system call and the pages skipped are never touched.
+// header here and there: reads then fetch only up to the end of the page asked for, so that the
+// pages skipped are never touched. The file is never mapped: a mapped page of a file cut short or
+// unreadable under the reader would raise SIGBUS, where a read fails with a reason.
 static constexpr int64_t sparse_skip = 8 * 1024;
-// Bounds the pages of the file mapped at any time, and so the resident memory.
-static constexpr std::size_t window_size = 2 * 1024 * 1024;
-static_assert(window_size >= 2 * QUORVA_READER_SPAN, "a window holds the longest peek");
-// The largest buffer quorva_reader_new_sized makes: a window holds a peek of its size too.
-static constexpr std::size_t largest_sized_buffer = window_size / 2;
+// The largest buffer quorva_reader_new_sized makes.
+static constexpr std::size_t largest_sized_buffer = buffer_size;
 
 struct quorva_reader {
     int fd;
     // A regular file is read with pread at offsets of the reader's own, and skipped for free.
     bool positioned;
-    // Reading through the window rather than the buffer, which is then empty.
-    bool mapped;
-    // The window cannot be mapped: sparse reads fetch only up to the page end instead.
-    bool unmappable;
+    // After a long skip: reads fetch only up to the page end.
     bool sparse;
     int64_t page_size;
     int64_t origin;    // offset of the first byte, on a regular file
@@ -47,9 +41,6 @@ struct quorva_reader {
     std::size_t size;  // of the buffer
     std::size_t span;  // the longest peek taken
     char *buffer;
-    const char *window;
-    int64_t window_offset;
-    std::size_t window_length;
 };
 
 static int
@@ -74,7 +65,7 @@ read_offset(const quorva_reader *reader)
 }
 
 static quorva_reader *
-new_reader(int fd, std::size_t size, std::size_t span, bool may_map)
+new_reader(int fd, std::size_t size, std::size_t span)
 {
     struct stat st;
     if (fstat(fd, &st) != 0)
@@ -90,18 +81,15 @@ new_reader(int fd, std::size_t size, std::size_t span, bool may_map)
     // Files of size 0 include those of /proc, whose size says nothing: they are read through.
     off_t origin = S_ISREG(st.st_mode) && st.st_size > 0 ? lseek(fd, 0, SEEK_CUR) : -1;
     long page_size = sysconf(_SC_PAGESIZE);
-    *reader = {fd,    origin >= 0, false,   !may_map || page_size <= 0,
-               false, page_size,   origin,  st.st_size,
-               0,     0,           0,       size,
-               span,  buffer,      nullptr, 0,
-               0};
+    *reader = {fd, origin >= 0, false, page_size > 0 ? page_size : 4096, origin, st.st_size, 0,
+               0,  0,           size,  span,                              buffer};
     return reader;
 }
 
 quorva_reader *
 quorva_reader_new(int fd)
 {
-    return new_reader(fd, buffer_size, QUORVA_READER_SPAN, true);
+    return new_reader(fd, buffer_size, QUORVA_READER_SPAN);
 }
 
 quorva_reader *
@@ -111,20 +99,7 @@ quorva_reader_new_sized(int fd, std::size_t size)
         errno = EINVAL;
         return nullptr;
     }
-    // A caller that sizes the buffer peeks whole blocks of it, which page-sized reads serve
-    // faster than the window's page faults do (a third faster for 10 % of 24 KB traces, three
-    // times on a sparse file). Reading only through the buffer also means that a file cut short
-    // or unreadable under the reader makes a read fail, where a mapped page would raise SIGBUS.
-    return new_reader(fd, size, size, false);
-}
-
-static void
-unmap_window(quorva_reader *reader)
-{
-    if (reader->window)
-        munmap(const_cast<char *>(reader->window), reader->window_length);
-    reader->window = nullptr;
-    reader->window_length = 0;
+    return new_reader(fd, size, size);
 }
 
 void
@@ -134,7 +109,6 @@ quorva_reader_free(quorva_reader *reader)
         return;
     if (reader->positioned)
         lseek(reader->fd, static_cast<off_t>(next_offset(reader)), SEEK_SET);
-    unmap_window(reader);
     std::free(reader->buffer);
     std::free(reader);
 }
@@ -152,45 +126,6 @@ bytes_from(quorva_reader *reader, int64_t offset, int64_t n)
     }
     int64_t left = reader->file_size > offset ? reader->file_size - offset : 0;
     return n < left ? n : left;
-}
-
-// The next n bytes through the window, moved or remapped to hold them. Null with errno on a
-// failure of fstat; null with errno 0 when the window cannot be mapped, for the buffer to serve.
-static const char *
-peek_mapped(quorva_reader *reader, std::size_t n, std::size_t *got)
-{
-    int64_t at = next_offset(reader);
-    int64_t count = bytes_from(reader, at, static_cast<int64_t>(n));
-    if (count < 0)
-        return nullptr;
-    *got = static_cast<std::size_t>(count);
-    if (count == 0)
-        return reader->buffer;
-    int64_t window_end = reader->window_offset + static_cast<int64_t>(reader->window_length);
-    if (!reader->window || at < reader->window_offset || at + count > window_end) {
-        unmap_window(reader);
-        // Windows on multiples of their size meet the large pages the page cache keeps a file
-        // in, so that one fault maps many headers; a peek across the boundary shifts the window.
-        auto size = static_cast<int64_t>(window_size);
-        int64_t base = at / size * size;
-        if (at + count > base + size)
-            base = at / reader->page_size * reader->page_size;
-        int64_t length = reader->file_size - base;
-        if (length > size)
-            length = size;
-        void *window = mmap(nullptr, static_cast<std::size_t>(length), PROT_READ, MAP_SHARED,
-                            reader->fd, static_cast<off_t>(base));
-        if (window == MAP_FAILED) {
-            reader->unmappable = true;
-            reader->mapped = false;
-            errno = 0;
-            return nullptr;
-        }
-        reader->window = static_cast<const char *>(window);
-        reader->window_offset = base;
-        reader->window_length = static_cast<std::size_t>(length);
-    }
-    return reader->window + (at - reader->window_offset);
 }
 
 // One read into the free end of the buffer, of at most want bytes: the count, 0 at the end of
@@ -219,12 +154,6 @@ quorva_reader_peek(quorva_reader *reader, std::size_t n, std::size_t *got)
     std::size_t ignored = 0;
     if (!got)
         got = &ignored;
-    if (reader->mapped) {
-        const char *view = peek_mapped(reader, n, got);
-        if (view || errno != 0)
-            return view;
-        // Not mappable after all: on through the buffer.
-    }
     std::size_t have = reader->end - reader->start;
     if (have < n && reader->start > 0) {
         // Fewer than n bytes move, so the buffer keeps most of its room for the reads below.
@@ -306,11 +235,7 @@ quorva_reader_skip(quorva_reader *reader, int64_t n, int64_t *skipped)
     }
     reader->consumed += passed;
     // A short skip goes back to streaming: the bytes up to the next skip are likely all wanted.
-    bool sparse = reader->positioned && n - have >= sparse_skip;
-    reader->mapped = sparse && !reader->unmappable;
-    reader->sparse = sparse && reader->unmappable;
-    if (!reader->mapped)
-        unmap_window(reader);
+    reader->sparse = reader->positioned && n - have >= sparse_skip;
     if (skipped)
         *skipped = have + passed;
     return 0;

@@ -127,8 +127,8 @@ TEST(Reader, WalksAPipe)
     }
 }
 
-// Across the end of what one read brought in, of the buffer after a long skip, and of a mapped
-// window of the file.
+// Across the end of what one read brought in, of the buffer, and of the pages read after a long
+// skip.
 TEST(Reader, PeeksTheLongestSpanAcrossEveryEnd)
 {
     const bytes data = pattern(3 * 1024 * 1024);
@@ -293,28 +293,32 @@ TEST(Reader, ASizedReaderPeeksUpToItsSize)
     close(fd);
 }
 
-// Bytes a sized reader handed out stay readable when the file is cut short under it: they are
-// its own, never a mapped page that would raise SIGBUS.
-TEST(Reader, ASizedReaderOutlivesAFileCutShortUnderIt)
+// Bytes a reader handed out stay readable when the file is cut short under it, and the reads
+// after it meet the end: they are the reader's own bytes, never a mapped page that would raise
+// SIGBUS. For the default reader and a sized one alike.
+TEST(Reader, OutlivesAFileCutShortUnderIt)
 {
     const bytes data = pattern(1024 * 1024);
-    std::string path = write_file("data", data);
-    int fd = open(path.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    quorva_reader *reader = quorva_reader_new_sized(fd, 64 * 1024);
-    ASSERT_NE(reader, nullptr);
-    // A long skip: the reader reads sparsely from here on.
-    ASSERT_EQ(quorva_reader_skip(reader, 100000, nullptr), 0);
-    std::size_t got = 0;
-    const char *p = quorva_reader_peek(reader, 240, &got);
-    ASSERT_NE(p, nullptr);
-    ASSERT_EQ(got, 240u);
-    ASSERT_EQ(ftruncate(fd, 0), 0);
-    EXPECT_EQ(std::memcmp(p, data.data() + 100000, got), 0);
-    int64_t skipped = -1;
-    EXPECT_EQ(quorva_reader_skip(reader, 50000, &skipped), 0);
-    EXPECT_EQ(quorva_reader_peek(reader, 240, &got) != nullptr, true);
-    EXPECT_EQ(got, 0u);
-    quorva_reader_free(reader);
-    close(fd);
+    for (std::size_t size : {std::size_t{0}, std::size_t{64 * 1024}}) {
+        SCOPED_TRACE(size);
+        std::string path = write_file("data", data);
+        int fd = open(path.c_str(), O_RDWR);
+        ASSERT_GE(fd, 0);
+        quorva_reader *reader = size ? quorva_reader_new_sized(fd, size) : quorva_reader_new(fd);
+        ASSERT_NE(reader, nullptr);
+        // A long skip: the reader reads sparsely from here on.
+        ASSERT_EQ(quorva_reader_skip(reader, 100000, nullptr), 0);
+        std::size_t got = 0;
+        const char *p = quorva_reader_peek(reader, 240, &got);
+        ASSERT_NE(p, nullptr);
+        ASSERT_EQ(got, 240u);
+        ASSERT_EQ(ftruncate(fd, 0), 0);
+        EXPECT_EQ(std::memcmp(p, data.data() + 100000, got), 0);
+        int64_t skipped = -1;
+        EXPECT_EQ(quorva_reader_skip(reader, 50000, &skipped), 0);
+        EXPECT_EQ(quorva_reader_peek(reader, 240, &got) != nullptr, true);
+        EXPECT_EQ(got, 0u);
+        quorva_reader_free(reader);
+        close(fd);
+    }
 }
