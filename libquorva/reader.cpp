@@ -81,8 +81,9 @@ new_reader(int fd, std::size_t size, std::size_t span)
     // Files of size 0 include those of /proc, whose size says nothing: they are read through.
     off_t origin = S_ISREG(st.st_mode) && st.st_size > 0 ? lseek(fd, 0, SEEK_CUR) : -1;
     long page_size = sysconf(_SC_PAGESIZE);
-    *reader = {fd, origin >= 0, false, page_size > 0 ? page_size : 4096, origin, st.st_size, 0,
-               0,  0,           size,  span,                              buffer};
+    *reader = {fd,     origin >= 0, false, page_size > 0 ? page_size : 4096,
+               origin, st.st_size,  0,     0,
+               0,      size,        span,  buffer};
     return reader;
 }
 
