@@ -14,8 +14,8 @@
 
 #include "quorva.h"
 
-static constexpr int major_version = 0;
-static constexpr int minor_version = 0;
+static constexpr int major_version = QUORVA_VERSION_MAJOR;
+static constexpr int minor_version = QUORVA_VERSION_MINOR;
 
 struct format_name {
     const char *name;

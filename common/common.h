@@ -46,6 +46,16 @@ const char *sample_format_name(int32_t code);
 // 2147483647.
 int parse_count_whole(const char *text, int32_t *out);
 
+// Header field positions the programs read or rewrite. Binary header, counted from the start of
+// the file:
+constexpr int binary_interval_position = 3217; // sample interval, microseconds
+constexpr int binary_samples_position = 3221;  // samples per trace
+constexpr int binary_extended_position = 3505; // number of extended textual headers
+// Trace header:
+constexpr int delay_position = 109;          // delay recording time, milliseconds
+constexpr int trace_samples_position = 115;  // samples in this trace
+constexpr int trace_interval_position = 117; // sample interval of this trace, microseconds
+
 // The exit status for a -b or -B position where no trace header field starts (the shell sees 253).
 constexpr int exit_bad_byte_position = -3;
 

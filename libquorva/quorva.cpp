@@ -339,6 +339,12 @@ quorva_set_field(char *traceheader, int position, int value)
     return encode(traceheader + (position - 1), width, value);
 }
 
+int
+quorva_version(void)
+{
+    return QUORVA_VERSION_NUMBER;
+}
+
 quorva_file *
 quorva_open(const char *path, const char *mode)
 {

@@ -6,6 +6,13 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* The version of this header; quorva_version() gives the library's. The build reads the project
+ * version from these two lines. */
+#define QUORVA_VERSION_MAJOR 0
+#define QUORVA_VERSION_MINOR 0
+/* MAJOR x 1000 + MINOR, comparable as a number. */
+#define QUORVA_VERSION_NUMBER (QUORVA_VERSION_MAJOR * 1000 + QUORVA_VERSION_MINOR)
+
 #if defined(QUORVA_BUILDING_LIBRARY)
 #define QUORVA_API __attribute__((visibility("default")))
 #else
@@ -25,6 +32,10 @@ enum {
     /* Textual header (3200) plus binary header (400). */
     QUORVA_TRACE0_MIN = 3600
 };
+
+/* The version of the library in use, as QUORVA_VERSION_NUMBER: compare it with the macro to
+ * learn whether the library is at least as new as the header a program was built with. */
+QUORVA_API int quorva_version(void);
 
 /* An open SEG-Y file. */
 typedef struct quorva_file quorva_file;

@@ -50,15 +50,6 @@ static constexpr int exit_bad_argument = 22;
 static constexpr int exit_malformed = EINVAL;
 static_assert(exit_malformed == 22, "a malformed file ends the run as a bad argument does");
 
-// Binary header positions.
-static constexpr int binary_interval_position = 3217;
-static constexpr int binary_samples_position = 3221;
-static constexpr int binary_extended_position = 3505;
-// Trace header positions.
-static constexpr int delay_position = 109;
-static constexpr int trace_samples_position = 115;
-static constexpr int trace_interval_position = 117;
-
 static constexpr int64_t extended_header_size = QUORVA_TEXTHEADER_SIZE;
 static_assert(QUORVA_TRACE0_MIN == QUORVA_TEXTHEADER_SIZE + QUORVA_BINHEADER_SIZE,
               "the binary header follows the textual header");

@@ -40,9 +40,6 @@ static constexpr int text_lines = 40;
 static constexpr int text_columns = 80;
 static_assert(text_lines * text_columns == QUORVA_TEXTHEADER_SIZE, "cards tile the header");
 
-// Byte 3505: the number of extended textual headers behind the binary header.
-static constexpr int extended_count_position = 3505;
-
 // The headers to print from the current file: 0 is the mandatory one, k the k-th extended one.
 struct header_selection {
     int32_t *header_indices;
@@ -126,7 +123,7 @@ print_file(const char *path, header_selection *selection, bool all_headers, bool
 
     int32_t extended = 0;
     if (quorva_binheader(file, binheader) != 0 ||
-        quorva_get_bfield(binheader, extended_count_position, &extended) != 0 || extended < 0)
+        quorva_get_bfield(binheader, binary_extended_position, &extended) != 0 || extended < 0)
         std::exit(report_failure(exit_unreadable_binary, "Unable to read binary header"));
 
     if (all_headers)

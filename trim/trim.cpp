@@ -93,15 +93,6 @@ static constexpr int batch_runs = 512;
 static constexpr int batch_headers = 256;
 static_assert(batch_runs <= IOV_MAX, "one writev takes every run");
 
-// Binary header positions read or rewritten by the copy.
-static constexpr int binary_interval_position = 3217;
-static constexpr int binary_samples_position = 3221;
-static constexpr int binary_extended_position = 3505;
-// Trace header positions.
-static constexpr int delay_position = 109;
-static constexpr int trace_samples_position = 115;
-static constexpr int trace_interval_position = 117;
-
 // The binary header follows the textual header; this is its 0-based file offset.
 static constexpr off_t binheader_offset = QUORVA_BINHEADER_POSITION - 1;
 static_assert(binheader_offset == QUORVA_TEXTHEADER_SIZE, "the binary header follows the text");
