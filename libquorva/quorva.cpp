@@ -505,5 +505,8 @@ quorva_traceheader(quorva_file *file, int index, char *buf, int64_t trace0, int 
     int64_t length = int64_t{QUORVA_TRACEHEADER_SIZE} + trsize;
     if (index < 0 || trace0 < QUORVA_TRACE0_MIN || trsize < 0)
         return fail(EINVAL);
+    // An offset beyond 64 bits lies past the end of any file.
+    if (index > (INT64_MAX - trace0) / length)
+        return fail(EINVAL);
     return read_at(file, buf, QUORVA_TRACEHEADER_SIZE, trace0 + index * length);
 }

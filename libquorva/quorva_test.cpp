@@ -213,6 +213,13 @@ TEST(Geometry, TraceCountAndHeaders)
         EXPECT_EQ(errno, EINVAL);
         EXPECT_EQ(traces, -1);
     }
+    // A trace whose offset would pass 64 bits lies past the end, and is refused as such.
+    for (int64_t trace0 : {INT64_MAX - 5, INT64_MAX - 240 * 2}) {
+        SCOPED_TRACE(trace0);
+        errno = 0;
+        EXPECT_NE(quorva_traceheader(file, 2, th, trace0, 20), 0);
+        EXPECT_EQ(errno, EINVAL);
+    }
     // A file that ends right at the first trace has none.
     f.traces.clear();
     f.tail.clear();

@@ -354,8 +354,10 @@ main(int argc, char **argv)
         case 'v':
             break;
         case 'V':
+            std::free(settings.ranges.items);
             return finish_output(print_version("quorva-showtrace"));
         default:
+            std::free(settings.ranges.items);
             std::puts(usage_text);
             return finish_output(0);
         }
