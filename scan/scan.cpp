@@ -300,8 +300,11 @@ scan_file(const char *name, const scan_options *options, file_summary *summary)
     if (fd < 0)
         return system_failure(name);
     quorva_reader *reader = quorva_reader_new(fd);
-    if (!reader)
-        return system_failure(name);
+    if (!reader) {
+        int status = system_failure(name);
+        close(fd);
+        return status;
+    }
     int status = scan_input(reader, name, options, summary);
     quorva_reader_free(reader);
     close(fd);
