@@ -122,8 +122,10 @@ echo "== Debian packages"
 cmake --workflow --preset package >/dev/null
 debs=("$source_dir"/build-package/*.deb)
 [ ${#debs[@]} -eq 3 ] || fail "expected 3 packages, found ${#debs[@]}"
-lintian --fail-on error --tag-display-limit 0 "${debs[@]}" 2>&1 | grep -v 'root privileges' || true
-lintian --fail-on error "${debs[@]}" >/dev/null 2>&1 || fail "lintian reports errors"
+lint_status=0
+lint_report=$(lintian --fail-on error --tag-display-limit 0 "${debs[@]}" 2>&1) || lint_status=$?
+grep -v 'root privileges' <<<"$lint_report" || true
+[ "$lint_status" -eq 0 ] || fail "lintian reports errors"
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 debroot=$scratch/debroot
 for deb in "${debs[@]}"; do
