@@ -406,6 +406,18 @@ fixture(const std::string &name)
         }
         return f.serialize();
     }
+    // Tiny traces of which a window cuts every other one, then every one: the runs of one write
+    // fill up before its rewritten headers do, and then the headers.
+    if (name == "half-cut-tiny-traces") {
+        segy_layout layout;
+        layout.traces = 1200;
+        layout.samples = 10;
+        layout.ilines = 12;
+        segy_file f = make_segy(layout);
+        for (std::size_t t = 0; t < 800; t += 2)
+            f.traces[t].set(117, 2, 1000);
+        return f.serialize();
+    }
     if (name == "cut-many-long-traces") {
         bytes data = fixture("many-long-traces");
         return cut(data, data.size() - 5000);
@@ -565,6 +577,7 @@ static const copy_case copy_cases[] = {
     {"many-traces", {"-s", "8"}, 0, "", ""},
     {"many-tiny-traces", {"-s", "4"}, 0, "", ""},
     {"many-tiny-traces", {"-i", "20", "-x", "150"}, 0, "", ""},
+    {"half-cut-tiny-traces", {"-s", "0", "-S", "20"}, 0, "", ""},
     {"many-long-traces", {}, 0, "", ""},
     {"many-long-traces", {"-i", "15", "-I", "16"}, 0, "", ""},
     {"many-long-traces", {"-x", "103", "-X", "103"}, 0, "", ""},

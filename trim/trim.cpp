@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <getopt.h> // getopt_long, struct option
-#include <iterator>
 #include <sys/stat.h>
 #include <sys/types.h> // off_t
 #include <sys/uio.h>   // writev
@@ -403,8 +402,6 @@ add_run(output_batch *batch, const char *bytes, std::size_t n, bool is_header)
             return;
         }
     }
-    if (batch->runs == batch_runs)
-        write_batch(batch);
     // writev takes the runs as they are; it never writes through iov_base.
     batch->run[batch->runs].iov_base = const_cast<char *>(bytes);
     batch->run[batch->runs].iov_len = n;
@@ -412,12 +409,10 @@ add_run(output_batch *batch, const char *bytes, std::size_t n, bool is_header)
     ++batch->runs;
 }
 
-// Room for a rewritten header; the batch is written first when every slot is taken.
+// Room for a rewritten header; copy_trace has made sure that a slot is free.
 static char *
 new_header(output_batch *batch)
 {
-    if (batch->headers == batch_headers)
-        write_batch(batch);
     return batch->header[batch->headers++];
 }
 
@@ -475,6 +470,10 @@ copy_trace(const trim_options *options, const trace_geometry *geometry, const ch
 
     // Both fit their 16-bit fields: the count is at most the header's sample count.
     auto count = static_cast<int>(window.count);
+    // Room for the whole trace first, two runs and a header slot: a write of the batch between
+    // taking a slot and adding its run would free the slot while the run still points at it.
+    if (batch->headers == batch_headers || batch->runs > batch_runs - 2)
+        write_batch(batch);
     const char *header = trace;
     int stored_count = -1;
     if (quorva_get_field(trace, trace_samples_position, &stored_count) != 0 ||
@@ -490,11 +489,9 @@ copy_trace(const trim_options *options, const trace_geometry *geometry, const ch
     if (options->verbosity >= 3)
         std::printf("Copying trace %lld\n", static_cast<long long>(copied));
     add_run(batch, header, QUORVA_TRACEHEADER_SIZE, true);
-    if (count > 0)
-        add_run(batch, trace + QUORVA_TRACEHEADER_SIZE + window.first * geometry->bytes_per_sample,
-                static_cast<std::size_t>(count) *
-                    static_cast<std::size_t>(geometry->bytes_per_sample),
-                false);
+    add_run(batch, trace + QUORVA_TRACEHEADER_SIZE + window.first * geometry->bytes_per_sample,
+            static_cast<std::size_t>(count) * static_cast<std::size_t>(geometry->bytes_per_sample),
+            false);
     // Each line then comes before any failure to write its trace.
     if (options->verbosity >= 3)
         write_batch(batch);
@@ -511,6 +508,8 @@ copy_traces(const trim_options *options, const trace_geometry *geometry, quorva_
 {
     static output_batch batch;
     batch.fd = dst;
+    batch.runs = 0;
+    batch.headers = 0;
     const std::size_t trace_length =
         QUORVA_TRACEHEADER_SIZE + static_cast<std::size_t>(geometry->trace_size);
     const std::size_t header_length = QUORVA_TRACEHEADER_SIZE;
