@@ -42,7 +42,7 @@ struct option_spec {
     argument_kind argument;
 };
 
-// One option as drawn: its row, the argument text (empty for none) and the words it became.
+// One option as drawn: its row and the argument text (empty for none).
 struct drawn_option {
     const option_spec *spec;
     std::string argument;

@@ -35,14 +35,12 @@ quorva_reader *__real_quorva_reader_new_sized(int fd, std::size_t size);
 void __real_quorva_reader_free(quorva_reader *reader);
 }
 
-// What a run holds: memory, streams, library handles and readers, and whatever a target tracks
-// itself.
-enum class resource_kind { memory, stream, handle, reader, other };
+// What a run holds: memory, streams, library handles and readers.
+enum class resource_kind { memory, stream, handle, reader };
 
 struct ledger_entry {
     void *resource;
     resource_kind kind;
-    void (*release)(void *);
 };
 
 // A run holds a few resources at a time; more than this is a leak in itself.
@@ -59,7 +57,7 @@ static std::vector<std::string> arguments;
 static constexpr int watched_descriptors = 32;
 
 static void
-record(void *resource, resource_kind kind, void (*release)(void *))
+record(void *resource, resource_kind kind)
 {
     if (ledger_size == ledger_capacity) {
         // Straight to the descriptor: the run has standard error in memory.
@@ -68,7 +66,7 @@ record(void *resource, resource_kind kind, void (*release)(void *))
         static_cast<void>(ignored);
         std::abort();
     }
-    ledger[ledger_size++] = {resource, kind, release};
+    ledger[ledger_size++] = {resource, kind};
 }
 
 // Forgets the resource; false when it was not recorded (it is older than the run).
@@ -100,7 +98,7 @@ __wrap_malloc(std::size_t size)
 {
     void *p = __real_malloc(size);
     if (running && p)
-        record(p, resource_kind::memory, nullptr);
+        record(p, resource_kind::memory);
     return p;
 }
 
@@ -109,7 +107,7 @@ __wrap_calloc(std::size_t count, std::size_t size)
 {
     void *p = __real_calloc(count, size);
     if (running && p)
-        record(p, resource_kind::memory, nullptr);
+        record(p, resource_kind::memory);
     return p;
 }
 
@@ -122,7 +120,7 @@ __wrap_realloc(void *old, std::size_t size)
     // Memory from before the run stays unrecorded when it moves.
     bool recorded = !old || forget(old);
     if (p && recorded)
-        record(p, resource_kind::memory, nullptr);
+        record(p, resource_kind::memory);
     return p;
 }
 
@@ -139,7 +137,7 @@ __wrap_fopen(const char *path, const char *mode)
 {
     std::FILE *stream = __real_fopen(path, mode);
     if (running && stream)
-        record(stream, resource_kind::stream, nullptr);
+        record(stream, resource_kind::stream);
     return stream;
 }
 
@@ -156,7 +154,7 @@ __wrap_quorva_open(const char *path, const char *mode)
 {
     quorva_file *file = __real_quorva_open(path, mode);
     if (running && file)
-        record(file, resource_kind::handle, nullptr);
+        record(file, resource_kind::handle);
     return file;
 }
 
@@ -173,7 +171,7 @@ __wrap_quorva_reader_new(int fd)
 {
     quorva_reader *reader = __real_quorva_reader_new(fd);
     if (running && reader)
-        record(reader, resource_kind::reader, nullptr);
+        record(reader, resource_kind::reader);
     return reader;
 }
 
@@ -182,7 +180,7 @@ __wrap_quorva_reader_new_sized(int fd, std::size_t size)
 {
     quorva_reader *reader = __real_quorva_reader_new_sized(fd, size);
     if (running && reader)
-        record(reader, resource_kind::reader, nullptr);
+        record(reader, resource_kind::reader);
     return reader;
 }
 
@@ -193,26 +191,6 @@ __wrap_quorva_reader_free(quorva_reader *reader)
         forget(reader);
     __real_quorva_reader_free(reader);
 }
-}
-
-void
-track_resource(void *resource, void (*release)(void *))
-{
-    if (running && resource)
-        record(resource, resource_kind::other, release);
-}
-
-void
-untrack_resource(void *resource)
-{
-    if (running && resource)
-        forget(resource);
-}
-
-bool
-in_program_run()
-{
-    return running;
 }
 
 static const char *
@@ -227,8 +205,6 @@ kind_name(resource_kind kind)
         return "open quorva_file";
     case resource_kind::reader:
         return "quorva_reader";
-    case resource_kind::other:
-        break;
     }
     return "resource";
 }
@@ -245,8 +221,6 @@ release_all()
             __real_quorva_close(static_cast<quorva_file *>(e.resource));
         else if (e.kind == resource_kind::reader)
             __real_quorva_reader_free(static_cast<quorva_reader *>(e.resource));
-        else if (e.kind == resource_kind::other)
-            e.release(e.resource);
     }
     for (std::size_t i = 0; i < ledger_size; ++i)
         if (ledger[i].kind == resource_kind::memory)
@@ -315,12 +289,6 @@ append_file_operands(uint8_t shape, std::vector<std::string> *args)
     default:
         args->push_back(input_path());
     }
-}
-
-const std::vector<std::string> &
-last_arguments()
-{
-    return arguments;
 }
 
 static void

@@ -55,13 +55,4 @@ void check_diagnostics(const char *name, const program_run &run,
 // fuzzer keeps the input.
 [[noreturn]] void fail_check(const char *what, const program_run &run);
 
-// Address of the last run's arguments, for reports.
-const std::vector<std::string> &last_arguments();
-
-// Lets a target wrap more calls that hand out resources (a wrapper of its own calls these): the
-// resource is released with release when a failing run leaves it behind.
-void track_resource(void *resource, void (*release)(void *));
-void untrack_resource(void *resource);
-bool in_program_run();
-
 #endif
