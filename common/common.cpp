@@ -180,16 +180,12 @@ guard_standard_descriptors()
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
-        // Open descriptors below this one are taken, so the lowest free number is this one.
-        int placeholder = open("/", O_PATH | O_DIRECTORY);
-        if (placeholder < 0) {
+        // Open descriptors below this one are taken, so the lowest free number is this one and
+        // the placeholder lands on it.
+        if (open("/", O_PATH | O_DIRECTORY) < 0) {
             int error = errno;
             std::exit(print_error_detail(error, "Unable to guard the standard descriptors",
                                          std::strerror(error)));
-        }
-        if (placeholder != fd) {
-            dup2(placeholder, fd);
-            close(placeholder);
         }
     }
 }

@@ -140,16 +140,14 @@ fail(int error)
     return -1;
 }
 
-// Reads exactly n bytes into buf: at offset, or from the descriptor's own position of a stream
-// when offset is negative. A file that ends first is malformed.
+// Reads exactly n bytes at offset into buf. A file that ends first is malformed.
 static int
 read_whole(int fd, char *buf, std::size_t n, int64_t offset)
 {
     std::size_t done = 0;
     while (done < n) {
-        ssize_t got = offset < 0 ? read(fd, buf + done, n - done)
-                                 : pread(fd, buf + done, n - done,
-                                         static_cast<off_t>(offset) + static_cast<off_t>(done));
+        ssize_t got =
+            pread(fd, buf + done, n - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -162,19 +160,26 @@ read_whole(int fd, char *buf, std::size_t n, int64_t offset)
     return 0;
 }
 
-// Takes the next n bytes of a stream into buf, or drops them when buf is null.
+// Takes the next n bytes of a stream into buf, or drops them when buf is null. Every byte read
+// counts toward the position, also when a later read fails, so the head never shifts.
 static int
 take_from_stream(quorva_file *file, char *buf, int64_t n)
 {
     char dropped[QUORVA_TEXTHEADER_SIZE];
     while (n > 0) {
         int64_t part = buf ? n : std::min<int64_t>(n, sizeof dropped);
-        if (read_whole(file->fd, buf ? buf : dropped, static_cast<std::size_t>(part), -1) != 0)
+        ssize_t got = read(file->fd, buf ? buf : dropped, static_cast<std::size_t>(part));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
             return -1;
-        file->position += part;
-        n -= part;
+        }
+        if (got == 0)
+            return fail(EINVAL);
+        file->position += got;
+        n -= got;
         if (buf)
-            buf += part;
+            buf += got;
     }
     return 0;
 }
@@ -212,7 +217,7 @@ read_stream(quorva_file *file, char *buf, std::size_t n, int64_t offset)
 static int
 read_at(quorva_file *file, void *buf, std::size_t n, int64_t offset)
 {
-    if (!file || !buf || offset < 0)
+    if (!file || !buf || offset < 0 || offset > INT64_MAX - static_cast<int64_t>(n))
         return fail(EINVAL);
     auto *p = static_cast<char *>(buf);
     if (file->stream)

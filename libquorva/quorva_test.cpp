@@ -347,6 +347,10 @@ TEST(Files, PipesAreReadForward)
     errno = 0;
     EXPECT_NE(quorva_traceheader(file, 3, th, trace0, 20), 0) << "past the end";
     EXPECT_EQ(errno, EINVAL);
+    // A header whose end lies beyond the 64-bit range is refused, not read toward it.
+    errno = 0;
+    EXPECT_NE(quorva_traceheader(file, 0, th, INT64_MAX - 10, 20), 0);
+    EXPECT_EQ(errno, EINVAL);
     quorva_close(file);
     quorva_close(regular);
 
