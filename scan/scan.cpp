@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // quorva-scan: summarize SEG-Y files in one forward pass: geometry, sorting and consistency.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -50,7 +51,6 @@ static constexpr int exit_bad_argument = 22;
 static constexpr int exit_malformed = EINVAL;
 static_assert(exit_malformed == 22, "a malformed file ends the run as a bad argument does");
 
-static constexpr int64_t extended_header_size = QUORVA_TEXTHEADER_SIZE;
 static_assert(QUORVA_TRACE0_MIN == QUORVA_TEXTHEADER_SIZE + QUORVA_BINHEADER_SIZE,
               "the binary header follows the textual header");
 
@@ -82,7 +82,6 @@ struct field_values {
     int32_t max;
     int32_t first;
     int32_t last;
-    bool nonzero;
 };
 
 struct file_summary {
@@ -92,15 +91,14 @@ struct file_summary {
     int32_t format;
     int32_t samples;
     int32_t interval;
-    int32_t trace_size; // bytes of one trace's samples
+    int64_t trace_bytes; // header and samples of one trace
     int64_t traces;
     int64_t trailing;
     line_numbers iline;
     line_numbers xline;
     line_order inline_order;
     line_order crossline_order;
-    int32_t delay_min;
-    int32_t delay_max;
+    field_values delay;
     int64_t sample_count_mismatch;
     int64_t interval_mismatch;
     field_values fields[trace_field_count]; // with --all-fields only
@@ -173,6 +171,19 @@ read_values(const char *header, const scan_options *options, trace_values *value
             values->fields[i] = field_value(header, trace_fields[i].position);
 }
 
+// Takes one more trace's value of a field into its range.
+static void
+follow_value(field_values *f, int32_t value, bool first)
+{
+    if (first) {
+        *f = {value, value, value, value};
+        return;
+    }
+    f->min = std::min(f->min, value);
+    f->max = std::max(f->max, value);
+    f->last = value;
+}
+
 static void
 add_trace(file_summary *summary, const trace_values *values, const scan_options *options)
 {
@@ -186,28 +197,15 @@ add_trace(file_summary *summary, const trace_values *values, const scan_options 
     follow_numbers(&summary->iline, values->iline, first);
     follow_numbers(&summary->xline, values->xline, first);
 
-    if (first || values->delay < summary->delay_min)
-        summary->delay_min = values->delay;
-    if (first || values->delay > summary->delay_max)
-        summary->delay_max = values->delay;
+    follow_value(&summary->delay, values->delay, first);
     if (values->samples != summary->samples)
         ++summary->sample_count_mismatch;
     if (values->interval != 0 && values->interval != summary->interval)
         ++summary->interval_mismatch;
 
     if (options->all_fields) {
-        for (std::size_t i = 0; i < trace_field_count; ++i) {
-            int32_t value = values->fields[i];
-            field_values *f = &summary->fields[i];
-            if (first)
-                *f = {value, value, value, value, false};
-            if (value < f->min)
-                f->min = value;
-            if (value > f->max)
-                f->max = value;
-            f->last = value;
-            f->nonzero = f->nonzero || value != 0;
-        }
+        for (std::size_t i = 0; i < trace_field_count; ++i)
+            follow_value(&summary->fields[i], values->fields[i], first);
     }
     ++summary->traces;
 }
@@ -248,7 +246,7 @@ scan_input(quorva_reader *reader, const char *name, const scan_options *options,
     if (summary->extended < 0)
         return file_failure(name, exit_malformed, "negative extended header count");
     int64_t skipped = 0;
-    int64_t extended_bytes = extended_header_size * summary->extended;
+    int64_t extended_bytes = quorva_trace0(binheader) - QUORVA_TRACE0_MIN;
     if (quorva_reader_skip(reader, extended_bytes, &skipped) != 0)
         return system_failure(name);
     if (skipped < extended_bytes)
@@ -260,11 +258,11 @@ scan_input(quorva_reader *reader, const char *name, const scan_options *options,
         return file_failure(name, exit_malformed, "negative sample count");
     summary->format =
         usable_format(options->format != 0 ? options->format : quorva_format(binheader));
-    summary->trace_size = quorva_trsize(summary->format, summary->samples);
-    if (summary->trace_size < 0)
+    int trace_size = quorva_trsize(summary->format, summary->samples);
+    if (trace_size < 0)
         return file_failure(name, exit_malformed, "trace size out of range");
-
-    int64_t trace_bytes = int64_t{QUORVA_TRACEHEADER_SIZE} + summary->trace_size;
+    summary->trace_bytes = int64_t{QUORVA_TRACEHEADER_SIZE} + trace_size;
+    const int64_t trace_bytes = summary->trace_bytes;
     trace_values values;
     for (;;) {
         const char *header = quorva_reader_peek(reader, QUORVA_TRACEHEADER_SIZE, &got);
@@ -440,7 +438,8 @@ print_fields(const scan_options *options, const file_summary *summary)
     const char *separator = "";
     for (std::size_t i = 0; i < trace_field_count; ++i) {
         const field_values *f = &summary->fields[i];
-        if (!f->nonzero)
+        // Every value lies between the two: a field is zero in every trace when both are.
+        if (f->min == 0 && f->max == 0)
             continue;
         if (options->json)
             std::printf("%s\"%s\": {\"min\": %d, \"max\": %d, \"first\": %d, \"last\": %d}",
@@ -472,7 +471,7 @@ print_summary(const char *name, const scan_options *options, const file_summary 
     end_entry(options);
     print_number(options, "samples", summary->samples);
     print_number(options, "interval", summary->interval);
-    print_number(options, "trace_bytes", QUORVA_TRACEHEADER_SIZE + summary->trace_size);
+    print_number(options, "trace_bytes", summary->trace_bytes);
     print_number(options, "traces", summary->traces);
     print_number(options, "trailing_bytes", summary->trailing);
     if (summary->traces > 0) {
@@ -487,8 +486,8 @@ print_summary(const char *name, const scan_options *options, const file_summary 
         std::fputs(options->json ? (regular ? "true" : "false") : (regular ? "yes" : "no"), stdout);
         end_entry(options);
         print_key(options, "delay");
-        std::printf(options->json ? "{\"min\": %d, \"max\": %d}" : "%d\t%d", summary->delay_min,
-                    summary->delay_max);
+        std::printf(options->json ? "{\"min\": %d, \"max\": %d}" : "%d\t%d", summary->delay.min,
+                    summary->delay.max);
         end_entry(options);
         print_number(options, "sample_count_mismatch", summary->sample_count_mismatch);
         print_number(options, "interval_mismatch", summary->interval_mismatch);
