@@ -238,10 +238,13 @@ concrete(const cli_case &row)
     "samples\t8\ninterval\t4000\ntrace_bytes\t272\n"
 #define SMALL_LINES "inline\t10\t11\t1\ncrossline\t100\t101\t1\n"
 #define SMALL_TAIL "delay\t0\t0\nsample_count_mismatch\t0\ninterval_mismatch\t0\n"
+// The whole block of a file of the small survey's four traces.
+#define SMALL_BLOCK(name, size, traces, trailing, sorting, regular)                                \
+    SMALL_HEAD(name, size)                                                                         \
+    "traces\t" traces "\ntrailing_bytes\t" trailing "\n" SMALL_LINES "sorting\t" sorting           \
+    "\nregular\t" regular "\n" SMALL_TAIL
 
-static const std::string small_block =
-    SMALL_HEAD("@small", "4688") "traces\t4\ntrailing_bytes\t0\n" SMALL_LINES
-                                 "sorting\tinline\nregular\tyes\n" SMALL_TAIL;
+static const std::string small_block = SMALL_BLOCK("@small", "4688", "4", "0", "inline", "yes");
 static const std::string one_block =
     SMALL_HEAD("@one", "3872") "traces\t1\ntrailing_bytes\t0\ninline\t10\t10\t0\n"
                                "crossline\t100\t100\t0\nsorting\tinline\nregular\tyes\n" SMALL_TAIL;
@@ -268,16 +271,8 @@ static const cli_case summary_cases[] = {
                                         "regular\tyes\ndelay\t-8\t36\nsample_count_mismatch\t0\n"
                                         "interval_mismatch\t0\n",
      ""},
-    {{"@unsorted"},
-     0,
-     SMALL_HEAD("@unsorted", "4688") "traces\t4\ntrailing_bytes\t0\n" SMALL_LINES
-                                     "sorting\tunsorted\nregular\tno\n" SMALL_TAIL,
-     ""},
-    {{"@duplicate"},
-     0,
-     SMALL_HEAD("@duplicate", "4688") "traces\t4\ntrailing_bytes\t0\n" SMALL_LINES
-                                      "sorting\tunsorted\nregular\tno\n" SMALL_TAIL,
-     ""},
+    {{"@unsorted"}, 0, SMALL_BLOCK("@unsorted", "4688", "4", "0", "unsorted", "no"), ""},
+    {{"@duplicate"}, 0, SMALL_BLOCK("@duplicate", "4688", "4", "0", "unsorted", "no"), ""},
     // Each inline runs its own way: still sorted by inline.
     {{"@snake"},
      0,
@@ -310,16 +305,8 @@ static const cli_case summary_cases[] = {
                         "crossline\t100\t101\t1\nsorting\tunsorted\nregular\tno\n" SMALL_TAIL,
      ""},
     // Consistency: what follows the last whole trace, and traces that disagree.
-    {{"@truncated"},
-     0,
-     SMALL_HEAD("@truncated", "4678") "traces\t3\ntrailing_bytes\t262\n" SMALL_LINES
-                                      "sorting\tinline\nregular\tno\n" SMALL_TAIL,
-     ""},
-    {{"@tail"},
-     0,
-     SMALL_HEAD("@tail", "4788") "traces\t4\ntrailing_bytes\t100\n" SMALL_LINES
-                                 "sorting\tinline\nregular\tyes\n" SMALL_TAIL,
-     ""},
+    {{"@truncated"}, 0, SMALL_BLOCK("@truncated", "4678", "3", "262", "inline", "no"), ""},
+    {{"@tail"}, 0, SMALL_BLOCK("@tail", "4788", "4", "100", "inline", "yes"), ""},
     {{"@mismatch"},
      0,
      SMALL_HEAD("@mismatch", "4688") "traces\t4\ntrailing_bytes\t0\n" SMALL_LINES
@@ -346,22 +333,14 @@ static const cli_case summary_cases[] = {
      "sorting\tinline\nregular\tyes\n" SMALL_TAIL,
      ""},
     // Formats: the code in use after the fallback or the override.
-    {{"@format7"},
-     0,
-     SMALL_HEAD("@format7", "4688") "traces\t4\ntrailing_bytes\t0\n" SMALL_LINES
-                                    "sorting\tinline\nregular\tyes\n" SMALL_TAIL,
-     garbage},
+    {{"@format7"}, 0, SMALL_BLOCK("@format7", "4688", "4", "0", "inline", "yes"), garbage},
     {{"-f", "ieee", "@format7"},
      0,
      "file\t@format7\nsize\t4688\ntext_encoding\tebcdic\nextended_headers\t0\nformat\t5\tieee\n"
      "samples\t8\ninterval\t4000\ntrace_bytes\t272\ntraces\t4\ntrailing_bytes\t0\n" SMALL_LINES
      "sorting\tinline\nregular\tyes\n" SMALL_TAIL,
      ""},
-    {{"@format0"},
-     0,
-     SMALL_HEAD("@format0", "4688") "traces\t4\ntrailing_bytes\t0\n" SMALL_LINES
-                                    "sorting\tinline\nregular\tyes\n" SMALL_TAIL,
-     ""},
+    {{"@format0"}, 0, SMALL_BLOCK("@format0", "4688", "4", "0", "inline", "yes"), ""},
     {{"@format4", "@format8"},
      0,
      "file\t@format4\nsize\t4688\ntext_encoding\tebcdic\nextended_headers\t0\n"
