@@ -116,10 +116,11 @@ All of them read the files through the libquorva library.")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${QUORVA_PACKAGES_runtime})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
-# A shlibs file for the packages that link the library. CPack adds the postinst and postrm
-# scripts that call ldconfig.
+# A shlibs file for the packages that link the library, and the ldconfig trigger. CPack adds
+# postinst and postrm scripts that call ldconfig as well.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/triggers)
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
 "SEG-Y seismic file access library
 libquorva opens SEG-Y revision 1 files, reads their textual, binary and
